@@ -1,0 +1,147 @@
+#include "Application.h"
+
+#include "Exceptions.h"
+#include "Form.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <algorithm>
+
+TApplication* Application = nullptr;
+
+namespace
+{
+const QEvent::Type ReleaseEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Asks the application to destroy a window it was told to release.
+class TReleaseEvent : public QEvent
+{
+public:
+    explicit TReleaseEvent(TForm* form) : QEvent(ReleaseEventType), Form(form) {}
+    const QPointer<TForm> Form;
+};
+
+// Debian ships a metric-compatible face for the layouts' Tahoma that fontconfig
+// does not index.
+const char* const TahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
+} // namespace
+
+TApplication::TApplication()
+{
+    Application = this;
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+TApplication::~TApplication()
+{
+    // Forms go in reverse order of creation, as their owner releases them.
+    while (!FForms.empty())
+    {
+        TForm* const form = FForms.back();
+        FForms.pop_back();
+        disconnect(form, nullptr, this, nullptr);
+        delete form;
+    }
+    if (Application == this)
+        Application = nullptr;
+}
+
+void TApplication::Initialize()
+{
+    QFontDatabase::addApplicationFont(QString::fromLatin1(TahomaFile));
+    QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
+}
+
+void TApplication::Run()
+{
+    if (FTerminated)
+        return;
+    if (FMainForm != nullptr)
+        Guarded([this] { FMainForm->Show(); });
+    if (!FTerminated)
+        QApplication::exec();
+}
+
+void TApplication::Terminate()
+{
+    FTerminated = true;
+    QCoreApplication::quit();
+}
+
+void TApplication::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TApplication::HandleException(std::exception_ptr error)
+{
+    ShowException(ExceptionMessage(error));
+}
+
+void TApplication::ShowException(const QString& message)
+{
+    if (OnException)
+    {
+        OnException(message);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("stickfight"), message, QMessageBox::Ok);
+    box.exec();
+}
+
+void TApplication::AddForm(TForm* form)
+{
+    FForms.push_back(form);
+    connect(form, &QObject::destroyed, this, &TApplication::FormDestroyed);
+}
+
+void TApplication::ReleaseForm(TForm* form)
+{
+    QCoreApplication::postEvent(this, new TReleaseEvent(form));
+}
+
+bool TApplication::event(QEvent* event)
+{
+    if (event->type() != ReleaseEventType)
+        return QObject::event(event);
+    delete static_cast<TReleaseEvent*>(event)->Form.data();
+    return true;
+}
+
+void TApplication::FormDestroyed(QObject* form)
+{
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    // The main window is not handed on: once it is gone the program ends only
+    // when told to terminate.
+    if (form == FMainForm)
+        FMainForm = nullptr;
+}
+
+void TApplication::MainFormCreated(TForm* form)
+{
+    FMainForm = form;
+}
+
+QString ExceptionMessage(std::exception_ptr error)
+{
+    try
+    {
+        std::rethrow_exception(error);
+    }
+    catch (const Exception& failure)
+    {
+        return failure.Message();
+    }
+    catch (const std::exception& failure)
+    {
+        return QString::fromUtf8(failure.what());
+    }
+    catch (...)
+    {
+        return QStringLiteral("Unknown failure");
+    }
+}

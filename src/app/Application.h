@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <vector>
+
+class TForm;
+
+// The application object: owns the windows, knows the main window, runs the
+// message loop and reports failures that reach it.
+class TApplication : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Needs the Qt application object; becomes the process's `Application`.
+    TApplication();
+    ~TApplication() override;
+
+    // Start-up work that needs the Qt application: fonts the layouts name.
+    void Initialize();
+
+    // Creates a window owned by the application and stores it in `reference`
+    // before its creation handler runs. The first window created this way
+    // becomes the main window.
+    template <class T>
+    void CreateForm(T*& reference);
+
+    // Shows the main window and processes messages until terminated.
+    void Run();
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+    void ProcessMessages();
+
+    TForm* MainForm() const { return FMainForm; }
+
+    // Shows a failure to the user (a message box) and returns.
+    void HandleException(std::exception_ptr error);
+    void ShowException(const QString& message);
+    // Replaces the message box, for callers that record failures themselves.
+    std::function<void(const QString& message)> OnException;
+
+    // Forms created with the application as owner register themselves.
+    void AddForm(TForm* form);
+    // Destroys the form when the message loop next processes messages.
+    void ReleaseForm(TForm* form);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void FormDestroyed(QObject* form);
+    void MainFormCreated(TForm* form);
+
+    TForm* FMainForm = nullptr;
+    bool FTerminated = false;
+    std::vector<TForm*> FForms;
+};
+
+extern TApplication* Application;
+
+// The text a failure shows to the user.
+QString ExceptionMessage(std::exception_ptr error);
+
+// Runs a handler; a failure it raises is shown by the application and the
+// caller goes on. Every entry from the message loop into our code passes here.
+template <class F>
+void Guarded(F&& handler)
+{
+    try
+    {
+        handler();
+    }
+    catch (...)
+    {
+        Application->HandleException(std::current_exception());
+    }
+}
+
+template <class T>
+void TApplication::CreateForm(T*& reference)
+{
+    T* const form = new T(this);
+    reference = form;
+    form->Initialize();
+    if (FMainForm == nullptr)
+        MainFormCreated(form);
+}

@@ -1,0 +1,100 @@
+#include "AsyncTimer.h"
+
+#include "ClassRegistry.h"
+
+#include <chrono>
+#include <thread>
+
+namespace
+{
+std::int64_t Counter()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr std::int64_t CounterFrequency = 1'000'000'000;
+} // namespace
+
+TTimerThread::TTimerThread(TAsyncTimer& owner)
+    : FOwner(owner)
+{
+}
+
+TTimerThread::~TTimerThread()
+{
+    EndAndWait();
+}
+
+void TTimerThread::Execute()
+{
+    const auto oneInterval = [this] { return static_cast<std::int64_t>(FInterval) * CounterFrequency / 1000; };
+    std::int64_t seen = Counter();
+    std::int64_t deadline = seen + oneInterval();
+    while (!Terminated())
+    {
+        if (!WaitForDeadline(deadline, seen))
+            return;
+        Synchronize([this] { FOwner.Timer(); });
+        const std::int64_t now = Counter();
+        // Deadlines missed while the tick ran are dropped, not made up.
+        deadline = seen + oneInterval();
+        if (deadline <= now)
+            deadline = now + oneInterval();
+    }
+}
+
+// Polls the counter until the deadline; false when asked to terminate.
+bool TTimerThread::WaitForDeadline(std::int64_t deadline, std::int64_t& seen)
+{
+    for (;;)
+    {
+        SuspensionPoint();
+        if (Terminated())
+            return false;
+        seen = Counter();
+        if (seen >= deadline)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TAsyncTimer::TAsyncTimer(QObject* AOwner)
+    : TComponent(AOwner), FTimerThread(std::make_unique<TTimerThread>(*this))
+{
+}
+
+TAsyncTimer::~TAsyncTimer()
+{
+    SetEnabled(false);
+    FTimerThread.reset();
+}
+
+void TAsyncTimer::SetEnabled(bool value)
+{
+    if (value == FEnabled)
+        return;
+    FEnabled = value;
+    if (!value)
+        FTimerThread->Suspend();
+    else if (FTimerThread->Interval() > 0)
+        FTimerThread->Resume();
+}
+
+void TAsyncTimer::SetInterval(ushort value)
+{
+    if (value != FTimerThread->Interval())
+        FTimerThread->SetInterval(value);
+}
+
+void TAsyncTimer::Timer()
+{
+    if (FEnabled && FOnTimer)
+        FOnTimer(this);
+}
+
+void RegisterAsyncTimer()
+{
+    TClassRegistry::RegisterClass<TAsyncTimer>();
+}

@@ -1,0 +1,215 @@
+#include "Form.h"
+
+#include "Application.h"
+#include "LayoutReader.h"
+
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+
+namespace
+{
+// How long a new window may take to be mapped by the window system before it
+// is painted anyway.
+constexpr int ExposeTimeoutMs = 1000;
+} // namespace
+
+TForm::TForm(QObject* AOwner)
+    : QWidget(nullptr), FFont(new TFont(this))
+{
+    setObjectName(QString::fromLatin1(metaObject()->className()).mid(1));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAutoFillBackground(true);
+    connect(FFont, &TFont::Changed, this, [this] { setFont(FFont->ToQFont()); });
+    setFont(FFont->ToQFont());
+    SetColor(clBtnFace);
+    if (auto* application = qobject_cast<TApplication*>(AOwner))
+        application->AddForm(this);
+}
+
+TForm::~TForm()
+{
+    MarkDestroying();
+    if (FOnDestroy)
+        Guarded([this] { FOnDestroy(this); });
+}
+
+void TForm::Initialize()
+{
+    // The class name is that of the most derived class, known only now.
+    setObjectName(QString::fromLatin1(metaObject()->className()).mid(1));
+    TLayoutReader(this, QStringLiteral(":/layouts/%1.json").arg(objectName())).Read();
+    if (FOnCreate)
+        Guarded([this] { FOnCreate(this); });
+}
+
+void TForm::Loaded()
+{
+    TLayoutComponent::Loaded();
+    ApplyGeometry();
+}
+
+void TForm::SetLeft(int value)
+{
+    FLeft = value;
+    ApplyGeometry();
+}
+
+void TForm::SetTop(int value)
+{
+    FTop = value;
+    ApplyGeometry();
+}
+
+void TForm::SetClientWidth(int value)
+{
+    FClientWidth = value;
+    ApplyGeometry();
+}
+
+void TForm::SetClientHeight(int value)
+{
+    FClientHeight = value;
+    ApplyGeometry();
+}
+
+void TForm::ApplyGeometry()
+{
+    if (IsLoading() || FWindowState == wsMaximized)
+        return;
+    setGeometry(FLeft, FTop, FClientWidth, FClientHeight);
+}
+
+void TForm::SetColor(TColor value)
+{
+    FColor = value;
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, ColorToRGB(value));
+    setPalette(colours);
+}
+
+void TForm::SetBorderStyle(TBorderStyle value)
+{
+    if (value == FBorderStyle)
+        return;
+    FBorderStyle = value;
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::FramelessWindowHint, value == bsNone);
+    // Changing the window flags hides a window; bring it back as it was.
+    if (wasVisible)
+        Show();
+}
+
+void TForm::SetWindowState(TWindowState value)
+{
+    FWindowState = value;
+    if (isVisible())
+        ApplyWindowState();
+}
+
+void TForm::SetCursor(TCursor value)
+{
+    FCursor = value;
+    setCursor(CursorShape(value));
+}
+
+void TForm::SetVisible(bool value)
+{
+    if (value)
+        Show();
+    else
+        Hide();
+}
+
+void TForm::ApplyWindowState()
+{
+    switch (FWindowState)
+    {
+    case wsMaximized:
+        // Without a window manager (a bare X server) nothing maximises the
+        // window, so take the screen's free area ourselves.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->availableGeometry());
+        showMaximized();
+        break;
+    case wsMinimized:
+        showMinimized();
+        break;
+    case wsNormal:
+        ApplyGeometry();
+        showNormal();
+        break;
+    }
+}
+
+void TForm::Show()
+{
+    ApplyWindowState();
+    raise();
+    activateWindow();
+}
+
+void TForm::Hide()
+{
+    hide();
+}
+
+void TForm::Close()
+{
+    if (Application != nullptr && Application->MainForm() == this)
+        Application->Terminate();
+    Hide();
+}
+
+void TForm::Release()
+{
+    if (Application != nullptr)
+        Application->ReleaseForm(this);
+    else
+        deleteLater();
+}
+
+void TForm::Repaint()
+{
+    WaitUntilExposed();
+    repaint();
+}
+
+// A window shown a moment ago is mapped by the window system asynchronously;
+// until then nothing painted reaches the screen.
+void TForm::WaitUntilExposed()
+{
+    const QWindow* window = windowHandle();
+    if (window == nullptr || !isVisible())
+        return;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!window->isExposed() && elapsed.elapsed() < ExposeTimeoutMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+}
+
+void TForm::CallOnCreate()
+{
+    if (FOnCreate)
+        FOnCreate(this);
+}
+
+void TForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    Guarded([this] { SystemCloseRequested(); });
+}
+
+void TForm::keyPressEvent(QKeyEvent* event)
+{
+    if (!FOnKeyPress || event->text().isEmpty())
+    {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    for (QChar key : event->text())
+        Guarded([this, &key] { FOnKeyPress(this, key); });
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <functional>
+
+class TForm;
+
+// Hands over from the menu to the fight, inside one tick of the menu's timer:
+// hide the menu, run its creation handler again, create and paint the loading
+// window, release the menu, create the fight window (`createFight`, which
+// steps the loading bar as it loads), show it, then close and release the
+// loading window. A window is on screen from the loading window's painting on.
+void HandOver(TForm& menu, const std::function<TForm*()>& createFight);

@@ -1,0 +1,260 @@
+#include "Sound.h"
+
+#include <SDL.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+
+char ModuleTag;
+
+void AppendUtf8(std::string& out, const char32_t c)
+{
+    if (c < 0x80)
+    {
+        out += static_cast<char>(c);
+    }
+    else if (c < 0x800)
+    {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    else if (c < 0x10000)
+    {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    else
+    {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(const char16_t c)
+{
+    return c >= 0xD800 && c < 0xDC00;
+}
+bool IsLowSurrogate(const char16_t c)
+{
+    return c >= 0xDC00 && c < 0xE000;
+}
+
+std::string Utf8FromUtf16(const std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        char32_t c = text[i];
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+        {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+using TDeviceSamples = std::vector<Uint8>;
+
+// One output device fed in push mode: a request replaces the queue's content,
+// so a non-empty queue means that the last sound is still being heard.
+class TSoundPlayer
+{
+public:
+    TSoundPlayer() = default;
+    TSoundPlayer(const TSoundPlayer&) = delete;
+    TSoundPlayer& operator=(const TSoundPlayer&) = delete;
+    ~TSoundPlayer() { Shutdown(); }
+
+    bool Play(const std::string& fileName, std::uint32_t flags);
+    void Stop() const;
+    bool IsPlaying() const;
+    void Shutdown();
+
+private:
+    bool EnsureDevice();
+    bool OpenDevice();
+    bool OpenWithCurrentDriver();
+    std::optional<TDeviceSamples> LoadForDevice(const std::string& fileName) const;
+    bool Start(const TDeviceSamples& samples) const;
+    void WaitForEnd(std::size_t byteCount) const;
+    Uint64 DurationMs(std::size_t byteCount) const;
+
+    SDL_AudioDeviceID FDevice = 0;
+    SDL_AudioSpec FSpec{};
+    TDeviceSamples FTail;
+    bool FDeviceFailed = false;
+};
+
+bool TSoundPlayer::Play(const std::string& fileName, const std::uint32_t flags)
+{
+    if (!EnsureDevice())
+        return false;
+    // Checked before loading: the menu repeats this request at every tick.
+    if ((flags & SND_NOSTOP) != 0 && IsPlaying())
+        return false;
+    const std::optional<TDeviceSamples> samples = LoadForDevice(fileName);
+    if (!samples || !Start(*samples))
+        return false;
+    if ((flags & SND_ASYNC) == 0)
+        WaitForEnd(samples->size() + FTail.size());
+    return true;
+}
+
+void TSoundPlayer::Stop() const
+{
+    if (FDevice != 0)
+        SDL_ClearQueuedAudio(FDevice);
+}
+
+bool TSoundPlayer::IsPlaying() const
+{
+    return FDevice != 0 && SDL_GetQueuedAudioSize(FDevice) > 0;
+}
+
+void TSoundPlayer::Shutdown()
+{
+    if (FDevice != 0)
+    {
+        SDL_CloseAudioDevice(FDevice);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        FDevice = 0;
+    }
+    FTail.clear();
+    FDeviceFailed = false;
+}
+
+bool TSoundPlayer::EnsureDevice()
+{
+    // A device that could not be opened is not retried at every request.
+    if (FDevice == 0 && !FDeviceFailed)
+        FDeviceFailed = !OpenDevice();
+    return FDevice != 0;
+}
+
+bool TSoundPlayer::OpenDevice()
+{
+    if (OpenWithCurrentDriver())
+        return true;
+    // Without a sound card the audio subsystem may start and still have no
+    // device to open; the game then plays into the silent driver.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    const bool opened = OpenWithCurrentDriver();
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    return opened;
+}
+
+bool TSoundPlayer::OpenWithCurrentDriver()
+{
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    SDL_AudioSpec desired{};
+    desired.freq = 44100;
+    desired.format = AUDIO_S16SYS;
+    desired.channels = 2;
+    // About 23 ms: short enough for a sound to follow a click closely.
+    desired.samples = 1024;
+    FDevice = SDL_OpenAudioDevice(nullptr, 0, &desired, &FSpec,
+                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (FDevice == 0)
+    {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    // Queued after each sound so that the queue empties only once the sound's
+    // last buffer has been handed to the device and played.
+    FTail.assign(FSpec.size, FSpec.silence);
+    SDL_PauseAudioDevice(FDevice, 0);
+    return true;
+}
+
+std::optional<TDeviceSamples> TSoundPlayer::LoadForDevice(const std::string& fileName) const
+{
+    SDL_AudioSpec fileSpec{};
+    Uint8* fileData = nullptr;
+    Uint32 fileLength = 0;
+    if (SDL_LoadWAV(fileName.c_str(), &fileSpec, &fileData, &fileLength) == nullptr)
+        return std::nullopt;
+    const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> ownedData(fileData, SDL_FreeWAV);
+
+    const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> stream(
+        SDL_NewAudioStream(fileSpec.format, fileSpec.channels, fileSpec.freq, FSpec.format, FSpec.channels, FSpec.freq),
+        SDL_FreeAudioStream);
+    if (!stream || SDL_AudioStreamPut(stream.get(), fileData, static_cast<int>(fileLength)) != 0 ||
+        SDL_AudioStreamFlush(stream.get()) != 0)
+        return std::nullopt;
+
+    TDeviceSamples samples(static_cast<std::size_t>(SDL_AudioStreamAvailable(stream.get())));
+    const int converted = SDL_AudioStreamGet(stream.get(), samples.data(), static_cast<int>(samples.size()));
+    if (converted < 0)
+        return std::nullopt;
+    samples.resize(static_cast<std::size_t>(converted));
+    return samples;
+}
+
+bool TSoundPlayer::Start(const TDeviceSamples& samples) const
+{
+    SDL_ClearQueuedAudio(FDevice);
+    return SDL_QueueAudio(FDevice, samples.data(), static_cast<Uint32>(samples.size())) == 0 &&
+           SDL_QueueAudio(FDevice, FTail.data(), static_cast<Uint32>(FTail.size())) == 0;
+}
+
+void TSoundPlayer::WaitForEnd(const std::size_t byteCount) const
+{
+    // A device that stops consuming must not block the window for ever.
+    const Uint64 limitMs = DurationMs(byteCount) + 2000;
+    const Uint64 startMs = SDL_GetTicks64();
+    while (IsPlaying())
+    {
+        if (SDL_GetTicks64() - startMs > limitMs)
+        {
+            Stop();
+            return;
+        }
+        SDL_Delay(2);
+    }
+}
+
+Uint64 TSoundPlayer::DurationMs(const std::size_t byteCount) const
+{
+    const Uint64 bytesPerSecond =
+        static_cast<Uint64>(FSpec.freq) * FSpec.channels * (SDL_AUDIO_BITSIZE(FSpec.format) / 8);
+    return bytesPerSecond == 0 ? 0 : byteCount * 1000 / bytesPerSecond;
+}
+
+TSoundPlayer Player;
+
+} // namespace
+
+void* const HInstance = &ModuleTag;
+
+bool PlaySoundW(const char16_t* const pszSound, [[maybe_unused]] void* const hmod, const std::uint32_t fdwSound)
+{
+    if (pszSound == nullptr)
+    {
+        Player.Stop();
+        return true;
+    }
+    return Player.Play(Utf8FromUtf16(pszSound), fdwSound);
+}
+
+bool SoundIsPlaying()
+{
+    return Player.IsPlaying();
+}
+
+void ShutdownSound()
+{
+    Player.Shutdown();
+}

@@ -1,0 +1,26 @@
+#include "Startup.h"
+
+#include "AsyncTimer.h"
+#include "Events.h"
+#include "Graphics.h"
+#include "StdControls.h"
+
+#include <QSurfaceFormat>
+
+void RegisterModules()
+{
+    RegisterBaseEventTypes();
+    RegisterGraphicsTypes();
+    RegisterStdControls();
+    RegisterAsyncTimer();
+}
+
+void PrepareSurfaceFormat()
+{
+    QSurfaceFormat format;
+    format.setVersion(2, 1);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    format.setSwapInterval(0);
+    QSurfaceFormat::setDefaultFormat(format);
+}

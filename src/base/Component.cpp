@@ -1,0 +1,6 @@
+#include "Component.h"
+
+TComponent::TComponent(QObject* AOwner)
+    : QObject(AOwner)
+{
+}

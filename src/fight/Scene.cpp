@@ -1,0 +1,27 @@
+#include "Scene.h"
+
+#include "Application.h"
+
+TJeu* Jeu = nullptr;
+
+TJeu::TJeu(QObject* AOwner)
+    : TForm(AOwner)
+{
+}
+
+void TJeu::FormCreate(QObject*)
+{
+    SetBorderStyle(bsNone);
+    SetWindowState(wsMaximized);
+}
+
+void TJeu::FormKeyPress(QObject*, QChar& Key)
+{
+    if (Key == QLatin1Char('p'))
+        Application->Terminate();
+}
+
+void TJeu::SystemCloseRequested()
+{
+    Application->Terminate();
+}

@@ -1,0 +1,174 @@
+#include "app/AsyncTimer.h"
+#include "app/Form.h"
+
+#include "TestApplication.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct TTick
+{
+    Clock::time_point Start;
+    Clock::time_point End;
+};
+} // namespace
+
+class AsyncTimerTest : public TApplicationTest
+{
+protected:
+    // A timer whose ticks are recorded, each lasting `workMs`.
+    std::unique_ptr<TAsyncTimer> MakeTimer(ushort interval, int workMs = 0)
+    {
+        auto timer = std::make_unique<TAsyncTimer>(nullptr);
+        timer->SetInterval(interval);
+        timer->SetOnTimer([this, workMs](QObject*) {
+            const Clock::time_point start = Clock::now();
+            if (workMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(workMs));
+            FTicks.push_back({start, Clock::now()});
+        });
+        return timer;
+    }
+
+    std::vector<TTick> FTicks;
+};
+
+TEST_F(AsyncTimerTest, TicksAtItsIntervalOnTheUserInterfaceThread)
+{
+    auto timer = MakeTimer(20);
+    Qt::HANDLE tickThread = nullptr;
+    auto record = timer->OnTimer();
+    timer->SetOnTimer([&](QObject* sender) {
+        tickThread = QThread::currentThreadId();
+        record(sender);
+    });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 15; }, 3000));
+    std::vector<double> periods;
+    for (size_t i = 1; i < FTicks.size(); ++i)
+        periods.push_back(Ms(FTicks[i].Start - FTicks[i - 1].Start));
+    // The poll sleeps 1 ms, so a period is the interval plus a little; the
+    // median tolerates a noisy shared machine.
+    EXPECT_GE(Median(periods), 19.5);
+    EXPECT_LE(Median(periods), 24.0);
+    EXPECT_EQ(tickThread, QThread::currentThreadId());
+}
+
+TEST_F(AsyncTimerTest, SlowHandlerNeverOverlapsAndMissedDeadlinesAreDropped)
+{
+    auto timer = MakeTimer(5, 20);
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 12; }, 3000));
+    timer->SetEnabled(false);
+    std::vector<double> gaps;
+    for (size_t i = 1; i < FTicks.size(); ++i)
+    {
+        EXPECT_GE(FTicks[i].Start, FTicks[i - 1].End) << "tick " << i << " overlapped";
+        gaps.push_back(Ms(FTicks[i].Start - FTicks[i - 1].End));
+    }
+    // Each tick begins about one interval after the previous one ended; no
+    // burst of back-to-back ticks makes up the deadlines missed meanwhile.
+    EXPECT_GE(*std::min_element(gaps.begin(), gaps.end()), 4.0);
+    EXPECT_GE(Median(gaps), 4.5);
+    EXPECT_LE(Median(gaps), 9.0);
+}
+
+TEST_F(AsyncTimerTest, EnablingWithIntervalZeroStartsNothing)
+{
+    auto timer = MakeTimer(0);
+    timer->SetEnabled(true);
+    RunFor(100);
+    EXPECT_TRUE(FTicks.empty());
+    // Setting the value it already has changes nothing either.
+    timer->SetEnabled(true);
+    RunFor(50);
+    EXPECT_TRUE(FTicks.empty());
+    EXPECT_TRUE(timer->Enabled());
+}
+
+TEST_F(AsyncTimerTest, DisablingSuspendsAndReEnablingFiresAPassedDeadlineAtOnce)
+{
+    auto timer = MakeTimer(40);
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 1; }));
+    timer->SetEnabled(false);
+    const size_t ticksWhenDisabled = FTicks.size();
+    RunFor(150);
+    EXPECT_EQ(FTicks.size(), ticksWhenDisabled);
+    const Clock::time_point enabledAt = Clock::now();
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() > ticksWhenDisabled; }));
+    EXPECT_LT(Ms(FTicks.back().Start - enabledAt), 20.0);
+}
+
+TEST_F(AsyncTimerTest, DestroyingWhileATickWaitsReturnsPromptlyAndDeliversNoMoreTicks)
+{
+    auto timer = MakeTimer(1);
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 2; }));
+    // Keep the user-interface thread away from its messages so that the
+    // timer's thread is surely blocked handing over its next tick.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const size_t ticksBefore = FTicks.size();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    timer.reset();
+    EXPECT_LT(elapsed.elapsed(), 500);
+    RunFor(50);
+    EXPECT_EQ(FTicks.size(), ticksBefore);
+}
+
+TEST_F(AsyncTimerTest, RaisingHandlerStopsTheTimerForGoodWithoutAMessage)
+{
+    auto failing = std::make_unique<TAsyncTimer>(nullptr);
+    int failingTicks = 0;
+    failing->SetInterval(5);
+    failing->SetOnTimer([&](QObject*) {
+        if (++failingTicks == 3)
+            throw std::runtime_error("tick failed");
+    });
+    auto healthy = MakeTimer(5);
+    failing->SetEnabled(true);
+    healthy->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return failing->ThreadFinished(); }));
+    RunFor(100);
+    EXPECT_EQ(failingTicks, 3);
+    EXPECT_TRUE(failing->FatalException() != nullptr);
+    EXPECT_TRUE(FShownFailures.isEmpty());
+    // The rest of the program goes on ticking.
+    const size_t healthyTicks = FTicks.size();
+    RunFor(50);
+    EXPECT_GT(FTicks.size(), healthyTicks);
+    failing.reset();
+}
+
+TEST_F(AsyncTimerTest, IntervalChangeTakesEffectAtTheNextDeadline)
+{
+    auto timer = MakeTimer(60);
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 1; }));
+    timer->SetInterval(10);
+    ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 8; }));
+    EXPECT_LT(Ms(FTicks[7].Start - FTicks[2].Start), 5 * 20.0);
+}

@@ -1,0 +1,132 @@
+#include "app/Application.h"
+#include "app/Form.h"
+#include "base/Exceptions.h"
+
+#include "TestApplication.h"
+
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTimer>
+
+// A window whose creation handler fails half-way when asked to.
+class TTestForm : public TForm
+{
+    Q_OBJECT
+
+public:
+    explicit TTestForm(QObject* AOwner) : TForm(AOwner) {}
+
+    Q_INVOKABLE void FormCreate(QObject*)
+    {
+        FCreateSteps = 1;
+        if (FailCreation)
+            throw Exception(QStringLiteral("Cannot open \"Miniville.3ds\""));
+        FCreateSteps = 2;
+    }
+
+    Q_INVOKABLE void FormKeyPress(QObject*, QChar& Key)
+    {
+        FKeys += Key;
+        if (Key == QLatin1Char('x'))
+            throw Exception(QStringLiteral("key handler failed"));
+    }
+
+    static inline bool FailCreation = false;
+    int FCreateSteps = 0;
+    QString FKeys;
+};
+
+class FormTest : public TApplicationTest
+{
+protected:
+    void SetUp() override
+    {
+        TApplicationTest::SetUp();
+        TTestForm::FailCreation = false;
+    }
+};
+
+TEST_F(FormTest, FirstCreatedWindowIsTheMainWindowAndClosingItEndsTheLoop)
+{
+    TTestForm* first = nullptr;
+    TTestForm* second = nullptr;
+    FApplication->CreateForm(first);
+    FApplication->CreateForm(second);
+    EXPECT_EQ(FApplication->MainForm(), first);
+    EXPECT_EQ(first->Caption(), "test form");
+    bool secondClosedAlone = false;
+    QTimer::singleShot(50, [&] {
+        second->Show();
+        second->Close();
+        secondClosedAlone = !second->isVisible() && !FApplication->Terminated();
+        first->Close();
+    });
+    QTimer::singleShot(5000, [] { QCoreApplication::quit(); });
+    FApplication->Run();
+    EXPECT_TRUE(secondClosedAlone);
+    EXPECT_TRUE(FApplication->Terminated());
+}
+
+TEST_F(FormTest, CloseRequestFromTheWindowSystemOnTheMainWindowEndsTheLoop)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    QTimer::singleShot(50, [&] { form->close(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::quit(); });
+    FApplication->Run();
+    EXPECT_TRUE(FApplication->Terminated());
+}
+
+TEST_F(FormTest, DestroyingAReleasedMainWindowDoesNotEndTheProgram)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    QPointer<TTestForm> watched(form);
+    form->Release();
+    EXPECT_FALSE(watched.isNull()) << "released windows live until the loop runs again";
+    ASSERT_TRUE(RunUntil([&] { return watched.isNull(); }));
+    EXPECT_EQ(FApplication->MainForm(), nullptr);
+    EXPECT_FALSE(FApplication->Terminated());
+    // The main window is not handed to a window that exists; a window
+    // created through the application from now on takes the empty place.
+    TTestForm* next = nullptr;
+    FApplication->CreateForm(next);
+    EXPECT_EQ(FApplication->MainForm(), next);
+}
+
+TEST_F(FormTest, CreationHandlerFailingHalfWayIsShownAndTheWindowIsStillCreated)
+{
+    TTestForm::FailCreation = true;
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->FCreateSteps, 1);
+    EXPECT_EQ(FShownFailures, QStringList{"Cannot open \"Miniville.3ds\""});
+    EXPECT_EQ(form->Caption(), "test form");
+    EXPECT_EQ(FApplication->MainForm(), form);
+}
+
+TEST_F(FormTest, FailureOfAKeyHandlerIsShownAndTheWindowGoesOn)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    QKeyEvent failing(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QCoreApplication::sendEvent(form, &failing);
+    QKeyEvent next(QEvent::KeyPress, Qt::Key_P, Qt::NoModifier, QStringLiteral("p"));
+    QCoreApplication::sendEvent(form, &next);
+    EXPECT_EQ(FShownFailures, QStringList{"key handler failed"});
+    EXPECT_EQ(form->FKeys, "xp");
+}
+
+TEST_F(FormTest, MaximisedBorderlessWindowCoversTheScreensFreeArea)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    form->SetBorderStyle(bsNone);
+    form->SetWindowState(wsMaximized);
+    form->Show();
+    EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
+    ASSERT_TRUE(RunUntil([&] { return form->geometry() == form->screen()->availableGeometry(); }));
+}
+
+#include "Form_test.moc"

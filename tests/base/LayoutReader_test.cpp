@@ -1,0 +1,242 @@
+#include "base/ClassRegistry.h"
+#include "base/Component.h"
+#include "base/Events.h"
+#include "base/Exceptions.h"
+#include "base/Graphics.h"
+#include "base/LayoutReader.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+namespace RecorderTypes
+{
+Q_NAMESPACE
+enum TRecorderMode
+{
+    rmSlow,
+    rmFast,
+};
+Q_ENUM_NS(TRecorderMode)
+enum TRecorderFlag
+{
+    rfOne = 1,
+    rfTwo = 2,
+    rfThree = 4,
+};
+Q_DECLARE_FLAGS(TRecorderFlags, TRecorderFlag)
+Q_FLAG_NS(TRecorderFlags)
+} // namespace RecorderTypes
+using namespace RecorderTypes;
+
+// Every stored value a component receives, in the order received.
+QStringList Journal;
+
+class TRecorderSub : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int Count READ Count WRITE SetCount)
+    Q_PROPERTY(QString Label READ Label WRITE SetLabel)
+    Q_PROPERTY(TColor Color READ Color WRITE SetColor)
+
+public:
+    explicit TRecorderSub(QObject* owner) : QObject(owner) {}
+    int Count() const { return FCount; }
+    void SetCount(int value) { FCount = value; Journal << "Sub.Count"; }
+    QString Label() const { return FLabel; }
+    void SetLabel(const QString& value) { FLabel = value; Journal << "Sub.Label"; }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value) { FColor = value; Journal << "Sub.Color"; }
+
+private:
+    int FCount = 0;
+    QString FLabel;
+    TColor FColor;
+};
+
+class TRecorder : public TComponent, public TLayoutParent
+{
+    Q_OBJECT
+    Q_PROPERTY(int Count READ Count WRITE SetCount)
+    Q_PROPERTY(QString Label READ Label WRITE SetLabel)
+    Q_PROPERTY(TColor Color READ Color WRITE SetColor)
+    Q_PROPERTY(TRecorderSub* Sub READ Sub)
+    Q_PROPERTY(TRecorder* Partner READ Partner WRITE SetPartner)
+    Q_PROPERTY(RecorderTypes::TRecorderMode Mode READ Mode WRITE SetMode)
+    Q_PROPERTY(RecorderTypes::TRecorderFlags Flags READ Flags WRITE SetFlags)
+    Q_PROPERTY(double Ratio READ Ratio WRITE SetRatio)
+    Q_PROPERTY(ushort Small READ Small WRITE SetSmall)
+    Q_PROPERTY(TNotifyEvent OnPing READ OnPing WRITE SetOnPing)
+
+public:
+    explicit TRecorder(QObject* owner) : TComponent(owner), FSub(new TRecorderSub(this)) {}
+
+    int Count() const { return FCount; }
+    void SetCount(int value) { FCount = value; Journal << Name() + ".Count"; }
+    QString Label() const { return FLabel; }
+    void SetLabel(const QString& value) { FLabel = value; Journal << Name() + ".Label"; }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value) { FColor = value; }
+    TRecorderSub* Sub() const { return FSub; }
+    TRecorder* Partner() const { return FPartner; }
+    void SetPartner(TRecorder* value) { FPartner = value; Journal << Name() + ".Partner"; }
+    TRecorderMode Mode() const { return FMode; }
+    void SetMode(TRecorderMode value) { FMode = value; }
+    TRecorderFlags Flags() const { return FFlags; }
+    void SetFlags(TRecorderFlags value) { FFlags = value; }
+    double Ratio() const { return FRatio; }
+    void SetRatio(double value) { FRatio = value; }
+    ushort Small() const { return FSmall; }
+    void SetSmall(ushort value) { FSmall = value; }
+    TNotifyEvent OnPing() const { return FOnPing; }
+    void SetOnPing(const TNotifyEvent& value) { FOnPing = value; }
+
+    void InsertLayoutChild(QObject* child) override { FChildren << child->objectName(); }
+    void Loaded() override
+    {
+        Journal << QStringLiteral("%1 loaded, partner %2, loading %3")
+                       .arg(Name(), FPartner ? FPartner->Name() : QStringLiteral("none"))
+                       .arg(IsLoading());
+        TComponent::Loaded();
+    }
+
+    QStringList FChildren;
+
+private:
+    TRecorderSub* const FSub;
+    int FCount = 0;
+    QString FLabel;
+    TColor FColor;
+    TRecorder* FPartner = nullptr;
+    TRecorderMode FMode = rmSlow;
+    TRecorderFlags FFlags;
+    double FRatio = 0;
+    ushort FSmall = 0;
+    TNotifyEvent FOnPing;
+};
+
+class TLayoutHost : public QObject, public TLayoutComponent
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Caption MEMBER FCaption)
+    Q_PROPERTY(TNotifyEvent OnPing READ OnPing WRITE SetOnPing)
+    Q_PROPERTY(TRecorder* First MEMBER First)
+    Q_PROPERTY(TRecorder* Second MEMBER Second)
+
+public:
+    TLayoutHost() { setObjectName("LayoutHost"); }
+
+    TNotifyEvent OnPing() const { return FOnPing; }
+    void SetOnPing(const TNotifyEvent& value) { FOnPing = value; }
+
+    Q_INVOKABLE void HostPing(QObject* Sender) { FPings << Sender->objectName(); }
+    // Same name, other parameters: must not be bound to a notify event.
+    Q_INVOKABLE void Other(QObject* Sender, int) { FPings << Sender->objectName(); }
+
+    QString FCaption;
+    TNotifyEvent FOnPing;
+    TRecorder* First = nullptr;
+    TRecorder* Second = nullptr;
+    QStringList FPings;
+};
+
+class LayoutReaderTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TClassRegistry::RegisterClass<TRecorder>();
+        Journal.clear();
+    }
+
+    // The reader's failure text, or an empty string when it succeeded.
+    QString ReadFailure(const QString& layout)
+    {
+        try
+        {
+            TLayoutReader(&FHost, QStringLiteral(":/layouts/%1.json").arg(layout)).Read();
+        }
+        catch (const ELayoutError& error)
+        {
+            return error.Message();
+        }
+        return QString();
+    }
+
+    TLayoutHost FHost;
+};
+
+TEST_F(LayoutReaderTest, BuildsComponentsAndAppliesValuesInStoredOrder)
+{
+    ASSERT_EQ(ReadFailure("TLayoutHost"), QString());
+    ASSERT_NE(FHost.First, nullptr);
+    ASSERT_NE(FHost.Second, nullptr);
+    EXPECT_EQ(FHost.FCaption, "host");
+    EXPECT_EQ(FHost.Second->Count(), 7);
+    EXPECT_EQ(FHost.Second->Sub()->Count(), 3);
+    EXPECT_EQ(FHost.Second->Sub()->Label(), "nested");
+    EXPECT_EQ(FHost.Second->Sub()->Color(), clRed);
+    EXPECT_EQ(FHost.First->Color().Value, 33023);
+    EXPECT_EQ(FHost.Second->Mode(), rmFast);
+    EXPECT_EQ(FHost.Second->Flags(), TRecorderFlags(rfOne | rfThree));
+    EXPECT_DOUBLE_EQ(FHost.Second->Ratio(), 0.25);
+    EXPECT_EQ(FHost.Second->Small(), 65535);
+    EXPECT_EQ(FHost.Second->FChildren, QStringList{"Child"});
+    // References are set once every component exists, after the plain values.
+    const QStringList expected{"Second.Count", "Second.Label", "Sub.Count", "Sub.Label", "Sub.Color",
+                               "Child.Count",  "Second.Partner", "First.Partner",
+                               "Second loaded, partner First, loading 1", "Child loaded, partner none, loading 1",
+                               "First loaded, partner none, loading 1"};
+    EXPECT_EQ(Journal, expected);
+    EXPECT_FALSE(FHost.First->IsLoading());
+}
+
+TEST_F(LayoutReaderTest, BindsEventsToTheRootsHandlersByName)
+{
+    ASSERT_EQ(ReadFailure("TLayoutHost"), QString());
+    ASSERT_TRUE(FHost.Second->OnPing());
+    FHost.Second->OnPing()(FHost.Second);
+    FHost.FOnPing(&FHost);
+    EXPECT_EQ(FHost.FPings, (QStringList{"Second", "LayoutHost"}));
+    EXPECT_FALSE(FHost.First->OnPing());
+}
+
+TEST_F(LayoutReaderTest, FailuresNameTheLayoutComponentAndProperty)
+{
+    EXPECT_EQ(ReadFailure("UnknownClass"),
+              "Layout \"UnknownClass\", component \"Thing1\": unknown class \"TNoSuchThing\"");
+    EXPECT_EQ(ReadFailure("UnknownProperty"),
+              "Layout \"UnknownProperty\", component \"First\", property \"Sub.Colour\": "
+              "unknown property of class \"TRecorderSub\"");
+    EXPECT_EQ(ReadFailure("UnknownHandler"),
+              "Layout \"UnknownHandler\", component \"First\", property \"OnPing\": unknown handler \"NoSuchHandler\"");
+    EXPECT_EQ(ReadFailure("BadEnum"),
+              "Layout \"BadEnum\", component \"First\", property \"Mode\": has no value \"rmSideways\"");
+    EXPECT_EQ(ReadFailure("BadReference"),
+              "Layout \"BadReference\", component \"First\", property \"Partner\": "
+              "names the unknown component \"Nobody\"");
+    EXPECT_EQ(ReadFailure("WrongValueType"),
+              "Layout \"WrongValueType\", component \"First\", property \"Count\": does not take the value \"seven\"");
+    EXPECT_EQ(ReadFailure("OutOfRange"),
+              "Layout \"OutOfRange\", component \"First\", property \"Small\": does not take the value 65536");
+    EXPECT_TRUE(ReadFailure("NotJson").startsWith("Layout \"NotJson\": is not valid at offset"));
+    EXPECT_EQ(ReadFailure("Missing"), "Layout \"Missing\": cannot be opened (:/layouts/Missing.json)");
+}
+
+TEST(EventBinder, RefusesAHandlerWithOtherParameters)
+{
+    TLayoutHost host;
+    EXPECT_THROW(TEventBinder::Bind(QMetaType::fromType<TNotifyEvent>(), &host, "Other"), ELayoutError);
+    EXPECT_NO_THROW(TEventBinder::Bind(QMetaType::fromType<TNotifyEvent>(), &host, "HostPing"));
+}
+
+TEST(Colors, NamesNumbersAndSystemColoursResolve)
+{
+    EXPECT_EQ(StringToColor("clBtnFace"), clBtnFace);
+    EXPECT_EQ(StringToColor("33023"), TColor{33023});
+    EXPECT_EQ(StringToColor("clPink"), std::nullopt);
+    EXPECT_EQ(ColorToRGB(TColor{33023}), QColor(255, 128, 0));
+    EXPECT_EQ(ColorToRGB(clBtnFace), QColor(240, 240, 240));
+    EXPECT_EQ(ColorToString(clRed), "clRed");
+}
+
+#include "LayoutReader_test.moc"

@@ -1,0 +1,13 @@
+#include "Startup.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    RegisterModules();
+    PrepareSurfaceFormat();
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
