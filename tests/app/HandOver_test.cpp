@@ -7,6 +7,7 @@
 #include "TestApplication.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QPointer>
 #include <QProgressBar>
 
@@ -192,6 +193,11 @@ TEST_F(HandOverTest, LoadingWindowStartsItsBarAtOneOfTwentyFive)
     EXPECT_EQ(splash->Cursor(), crCross);
     splash->ProgressBar1->SetPosition(26);
     EXPECT_EQ(splash->ProgressBar1->Position(), 25);
+    // The label's face stands in for the layout's comic face.
+    EXPECT_EQ(QFontInfo(splash->Loading->font()).family(), "Comic Neue");
+    splash->Show();
+    ASSERT_TRUE(RunUntil([&] { return splash->isVisible(); }));
+    splash->grab().save(QStringLiteral("loading_window.png"));
 }
 
 
