@@ -126,6 +126,14 @@ void TApplication::MainFormCreated(TForm* form)
     FMainForm = form;
 }
 
+void ReportFailure(std::exception_ptr error)
+{
+    if (Application != nullptr)
+        Application->HandleException(error);
+    else
+        qWarning("%s", qPrintable(ExceptionMessage(error)));
+}
+
 QString ExceptionMessage(std::exception_ptr error)
 {
     try

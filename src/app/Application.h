@@ -64,6 +64,9 @@ extern TApplication* Application;
 
 // The text a failure shows to the user.
 QString ExceptionMessage(std::exception_ptr error);
+// Shows a failure through the application, or on the error stream when no
+// application object exists (a window destroyed after it).
+void ReportFailure(std::exception_ptr error);
 
 // Runs a handler; a failure it raises is shown by the application and the
 // caller goes on. Every entry from the message loop into our code passes here.
@@ -76,7 +79,7 @@ void Guarded(F&& handler)
     }
     catch (...)
     {
-        Application->HandleException(std::current_exception());
+        ReportFailure(std::current_exception());
     }
 }
 

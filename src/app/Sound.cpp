@@ -1,5 +1,6 @@
 #include "Sound.h"
 
+#include <QString>
 #include <SDL.h>
 
 #include <memory>
@@ -13,56 +14,9 @@ namespace
 
 char ModuleTag;
 
-void AppendUtf8(std::string& out, const char32_t c)
+std::string Utf8FromUtf16(const char16_t* text)
 {
-    if (c < 0x80)
-    {
-        out += static_cast<char>(c);
-    }
-    else if (c < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else if (c < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-bool IsHighSurrogate(const char16_t c)
-{
-    return c >= 0xD800 && c < 0xDC00;
-}
-bool IsLowSurrogate(const char16_t c)
-{
-    return c >= 0xDC00 && c < 0xE000;
-}
-
-std::string Utf8FromUtf16(const std::u16string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-    {
-        char32_t c = text[i];
-        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
-        {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
+    return QString::fromUtf16(text).toStdString();
 }
 
 using TDeviceSamples = std::vector<Uint8>;

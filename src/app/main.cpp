@@ -10,7 +10,6 @@ int main(int argc, char** argv)
     RegisterModules();
     PrepareSurfaceFormat();
     QApplication qtApplication(argc, argv);
-    int status = 0;
     {
         TApplication application;
         application.Initialize();
@@ -18,5 +17,5 @@ int main(int argc, char** argv)
         application.Run();
     }
     ShutdownSound();
-    return status;
+    return 0;
 }
