@@ -4,6 +4,7 @@
 #include "Events.h"
 #include "Graphics.h"
 #include "StdControls.h"
+#include "cyGauge.h"
 
 #include <QSurfaceFormat>
 
@@ -12,6 +13,7 @@ void RegisterModules()
     RegisterBaseEventTypes();
     RegisterGraphicsTypes();
     RegisterStdControls();
+    RegisterCyGauge();
     RegisterAsyncTimer();
 }
 
