@@ -1,0 +1,48 @@
+#pragma once
+
+#include "SceneTypes.h"
+#include "VectorGeometry.h"
+
+#include <array>
+
+class TGLScene;
+class TGLSceneBuffer;
+class TGLStateCache;
+
+enum TDrawState
+{
+    dsRendering,
+    dsPicking,
+    dsPrinting,
+};
+
+// What every object is handed while one pass draws the scene; filled anew for
+// each pass.
+struct TRenderContextInfo
+{
+    TGLScene* Scene = nullptr;
+    TGLSceneBuffer* Buffer = nullptr;
+    // Identifies the rendering context, so that display lists made in another
+    // context are made again.
+    const void* Context = nullptr;
+    TVector CameraPosition{};
+    TVector CameraDirection{};
+    TVector CameraUp{};
+    std::array<TVector, 6> FrustumPlanes{};
+    float ViewportRadius = 0;
+    float FarDistance = 0;
+    int ViewportWidth = 0;
+    int ViewportHeight = 0;
+    int RenderDPI = 0;
+    const TMatrix* ModelViewMatrix = nullptr;
+    TGLStateCache* GLStates = nullptr;
+    TDrawState DrawState = dsRendering;
+    TGLObjectsSorting ObjectsSorting = osNone;
+    TGLVisibilityCulling VisibilityCulling = vcNone;
+    bool BufferFaceCull = false;
+    std::array<float, 4> SceneAmbientColor{};
+    bool IgnoreMaterials = false;
+    bool IgnoreBlendingRequests = false;
+    bool ObjectsDirectDraw = false;
+    bool Proxy = false;
+};
