@@ -1,7 +1,10 @@
 #include "Startup.h"
 
+#include "Application.h"
 #include "AsyncTimer.h"
+#include "Control.h"
 #include "Events.h"
+#include "GLScene.h"
 #include "Graphics.h"
 #include "StdControls.h"
 #include "cyGauge.h"
@@ -10,9 +13,12 @@
 
 void RegisterModules()
 {
+    ControlFailureHandler = ReportFailure;
     RegisterBaseEventTypes();
     RegisterGraphicsTypes();
+    RegisterControlEventTypes();
     RegisterStdControls();
+    RegisterSceneClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
 }

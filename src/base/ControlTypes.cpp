@@ -29,3 +29,31 @@ Qt::CursorShape CursorShape(TCursor cursor)
     }
     return Qt::ArrowCursor;
 }
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
+{
+    TShiftState shift;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= ssShift;
+    if (modifiers & Qt::AltModifier)
+        shift |= ssAlt;
+    if (modifiers & Qt::ControlModifier)
+        shift |= ssCtrl;
+    if (buttons & Qt::LeftButton)
+        shift |= ssLeft;
+    if (buttons & Qt::RightButton)
+        shift |= ssRight;
+    if (buttons & Qt::MiddleButton)
+        shift |= ssMiddle;
+    return shift;
+}
+
+TMouseButton MouseButtonOf(Qt::MouseButton button)
+{
+    switch (button)
+    {
+    case Qt::RightButton: return mbRight;
+    case Qt::MiddleButton: return mbMiddle;
+    default: return mbLeft;
+    }
+}

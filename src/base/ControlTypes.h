@@ -95,3 +95,6 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(ControlTypes::TShiftState)
 
 // The Qt cursor shape that shows a stored cursor.
 Qt::CursorShape CursorShape(TCursor cursor);
+// The shift state of a Qt input event: keys held and mouse buttons down.
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+TMouseButton MouseButtonOf(Qt::MouseButton button);

@@ -6,16 +6,28 @@
 
 namespace
 {
-bool ParametersMatch(const QMetaMethod& method, const std::vector<QByteArray>& expected)
+} // namespace
+
+// Types are compared by identity, so that a handler may spell a type by any
+// of its names (an alias, a namespace-qualified name).
+bool TEventBinder::ParametersMatch(const QMetaMethod& method, const std::vector<TParameter>& expected)
 {
     if (method.parameterCount() != static_cast<int>(expected.size()))
         return false;
     for (int i = 0; i < method.parameterCount(); ++i)
-        if (QMetaObject::normalizedType(method.parameterTypeName(i).constData()) != expected[i])
+    {
+        QByteArray name = method.parameterTypeName(i);
+        const bool byReference = name.endsWith('&');
+        if (byReference)
+            name.chop(1);
+        // A reference parameter has no meta type of its own: look its type up.
+        const QMetaType actual = byReference ? QMetaType::fromName(name) : method.parameterMetaType(i);
+        if (actual != expected[static_cast<size_t>(i)].Type ||
+            byReference != expected[static_cast<size_t>(i)].ByReference)
             return false;
+    }
     return true;
 }
-} // namespace
 
 std::vector<TEventBinder::TEntry>& TEventBinder::Entries()
 {
@@ -60,7 +72,7 @@ QVariant TEventBinder::Bind(QMetaType type, QObject* target, const QString& meth
         if (QString::fromLatin1(method.name()) != methodName)
             continue;
         nameFound = true;
-        if (ParametersMatch(method, entry->ParameterTypes))
+        if (ParametersMatch(method, entry->Parameters))
             return entry->Make(target, i);
     }
     if (nameFound)

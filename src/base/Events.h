@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QMetaMethod>
 #include <QMetaType>
 #include <QObject>
 #include <QPointer>
@@ -33,28 +34,32 @@ public:
     static QVariant Bind(QMetaType type, QObject* target, const QString& methodName);
 
 private:
+    struct TParameter
+    {
+        QMetaType Type;
+        bool ByReference;
+    };
+
     struct TEntry
     {
         int TypeId;
-        std::vector<QByteArray> ParameterTypes;
+        std::vector<TParameter> Parameters;
         std::function<QVariant(QObject* target, int methodIndex)> Make;
     };
 
     template <class T>
-    static QByteArray ParameterTypeName();
+    static TParameter ParameterOf();
     static std::vector<TEntry>& Entries();
+    static bool ParametersMatch(const QMetaMethod& method, const std::vector<TParameter>& expected);
     static void Add(TEntry entry);
     static const TEntry* Find(QMetaType type);
 };
 
 template <class T>
-QByteArray TEventBinder::ParameterTypeName()
+TEventBinder::TParameter TEventBinder::ParameterOf()
 {
-    using TBare = std::remove_cvref_t<T>;
-    QByteArray name = QMetaType::fromType<TBare>().name();
-    if constexpr (std::is_lvalue_reference_v<T> && !std::is_const_v<std::remove_reference_t<T>>)
-        name += '&';
-    return QMetaObject::normalizedType(name.constData());
+    return {QMetaType::fromType<std::remove_cvref_t<T>>(),
+            std::is_lvalue_reference_v<T> && !std::is_const_v<std::remove_reference_t<T>>};
 }
 
 template <class... Args>
@@ -63,7 +68,7 @@ void TEventBinder::RegisterEventType()
     using TEvent = std::function<void(Args...)>;
     TEntry entry;
     entry.TypeId = QMetaType::fromType<TEvent>().id();
-    entry.ParameterTypes = {ParameterTypeName<Args>()...};
+    entry.Parameters = {ParameterOf<Args>()...};
     entry.Make = [](QObject* target, int methodIndex) {
         QPointer<QObject> guard(target);
         // Calls go through the target's own generated dispatcher, so a failure

@@ -368,6 +368,8 @@ void TGLBaseSceneObject::Insert(int index, TGLBaseSceneObject* child)
     child->SetScene(FScene);
     child->MarkTransformChanged();
     MarkTransformChanged();
+    // A new object must be seen even when both were already marked.
+    NotifyChanged();
 }
 
 void TGLBaseSceneObject::Remove(TGLBaseSceneObject* child, bool keepChildren)

@@ -1,5 +1,31 @@
 #include "Control.h"
 
+#include <QEnterEvent>
+#include <QMouseEvent>
+
+void (*ControlFailureHandler)(std::exception_ptr) = nullptr;
+
+namespace
+{
+template <class F>
+void RunHandler(F&& handler)
+{
+    if (ControlFailureHandler == nullptr)
+    {
+        handler();
+        return;
+    }
+    try
+    {
+        handler();
+    }
+    catch (...)
+    {
+        ControlFailureHandler(std::current_exception());
+    }
+}
+} // namespace
+
 TControl::TControl(QWidget* AOwner)
     : QWidget(AOwner), FFont(new TFont(this))
 {
@@ -55,4 +81,74 @@ void TControl::SetCursor(TCursor value)
 void TControl::Repaint()
 {
     repaint();
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (FOnMouseDown)
+        FOnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y)
+{
+    if (FOnMouseMove)
+        FOnMouseMove(this, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (FOnMouseUp)
+        FOnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseEnter()
+{
+    if (FOnMouseEnter)
+        FOnMouseEnter(this);
+}
+
+void TControl::MouseLeave()
+{
+    if (FOnMouseLeave)
+        FOnMouseLeave(this);
+}
+
+void TControl::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint point = event->position().toPoint();
+    RunHandler([&] {
+        MouseDown(MouseButtonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), point.x(),
+                  point.y());
+    });
+}
+
+void TControl::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint point = event->position().toPoint();
+    RunHandler([&] { MouseMove(ShiftStateOf(event->modifiers(), event->buttons()), point.x(), point.y()); });
+}
+
+void TControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint point = event->position().toPoint();
+    RunHandler([&] {
+        MouseUp(MouseButtonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), point.x(),
+                point.y());
+    });
+}
+
+void TControl::enterEvent(QEnterEvent*)
+{
+    RunHandler([&] { MouseEnter(); });
+}
+
+void TControl::leaveEvent(QEvent*)
+{
+    RunHandler([&] { MouseLeave(); });
+}
+
+void RegisterControlEventTypes()
+{
+    TEventBinder::RegisterEventType<QObject*, TMouseButton, TShiftState, int, int>();
+    TEventBinder::RegisterEventType<QObject*, TShiftState, int, int>();
 }

@@ -2,9 +2,18 @@
 
 #include "Component.h"
 #include "ControlTypes.h"
+#include "Events.h"
 #include "Graphics.h"
 
 #include <QWidget>
+
+#include <exception>
+#include <functional>
+
+using TMouseEvent = std::function<void(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(QObject* Sender, TShiftState Shift, int X, int Y)>;
+Q_DECLARE_METATYPE(TMouseEvent)
+Q_DECLARE_METATYPE(TMouseMoveEvent)
 
 // A visual component placed in pixels inside its form. The Qt parent is the
 // owner and the visual parent alike.
@@ -20,6 +29,11 @@ class TControl : public QWidget, public TLayoutComponent
     Q_PROPERTY(TFont* Font READ Font)
     Q_PROPERTY(ControlTypes::TCursor Cursor READ Cursor WRITE SetCursor)
     Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
+    Q_PROPERTY(TMouseEvent OnMouseDown READ OnMouseDown WRITE SetOnMouseDown)
+    Q_PROPERTY(TMouseMoveEvent OnMouseMove READ OnMouseMove WRITE SetOnMouseMove)
+    Q_PROPERTY(TMouseEvent OnMouseUp READ OnMouseUp WRITE SetOnMouseUp)
+    Q_PROPERTY(TNotifyEvent OnMouseEnter READ OnMouseEnter WRITE SetOnMouseEnter)
+    Q_PROPERTY(TNotifyEvent OnMouseLeave READ OnMouseLeave WRITE SetOnMouseLeave)
 
 public:
     explicit TControl(QWidget* AOwner);
@@ -47,8 +61,34 @@ public:
     // Paints the control now, without waiting for the message loop.
     void Repaint();
 
+    TMouseEvent OnMouseDown() const { return FOnMouseDown; }
+    void SetOnMouseDown(const TMouseEvent& value) { FOnMouseDown = value; }
+    TMouseMoveEvent OnMouseMove() const { return FOnMouseMove; }
+    void SetOnMouseMove(const TMouseMoveEvent& value) { FOnMouseMove = value; }
+    TMouseEvent OnMouseUp() const { return FOnMouseUp; }
+    void SetOnMouseUp(const TMouseEvent& value) { FOnMouseUp = value; }
+    TNotifyEvent OnMouseEnter() const { return FOnMouseEnter; }
+    void SetOnMouseEnter(const TNotifyEvent& value) { FOnMouseEnter = value; }
+    TNotifyEvent OnMouseLeave() const { return FOnMouseLeave; }
+    void SetOnMouseLeave(const TNotifyEvent& value) { FOnMouseLeave = value; }
+
+    // Mouse input in the control's pixels; subclasses react, then call these
+    // to fire the events. Also the entry for input forwarded from a child
+    // window.
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+
 protected:
     virtual void FontChanged() { update(); }
+
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     TFont* const FFont;
@@ -56,4 +96,14 @@ private:
     TColor FColor = clBtnFace;
     TCursor FCursor = crDefault;
     QString FHint;
+    TMouseEvent FOnMouseDown;
+    TMouseMoveEvent FOnMouseMove;
+    TMouseEvent FOnMouseUp;
+    TNotifyEvent FOnMouseEnter;
+    TNotifyEvent FOnMouseLeave;
 };
+
+// Runs an input handler; a failure it raises is shown and the loop goes on.
+// Set by the application at start-up; without it failures propagate.
+extern void (*ControlFailureHandler)(std::exception_ptr);
+void RegisterControlEventTypes();

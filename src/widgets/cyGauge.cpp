@@ -110,36 +110,6 @@ double Span(qint64 from, qint64 to)
     return static_cast<double>(static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from));
 }
 
-TShiftState ShiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
-{
-    TShiftState shift;
-    if (modifiers & Qt::ShiftModifier)
-        shift |= ssShift;
-    if (modifiers & Qt::AltModifier)
-        shift |= ssAlt;
-    if (modifiers & Qt::ControlModifier)
-        shift |= ssCtrl;
-    if (buttons & Qt::LeftButton)
-        shift |= ssLeft;
-    if (buttons & Qt::RightButton)
-        shift |= ssRight;
-    if (buttons & Qt::MiddleButton)
-        shift |= ssMiddle;
-    return shift;
-}
-
-TMouseButton MouseButton(Qt::MouseButton button)
-{
-    switch (button)
-    {
-    case Qt::RightButton:
-        return mbRight;
-    case Qt::MiddleButton:
-        return mbMiddle;
-    default:
-        return mbLeft;
-    }
-}
 } // namespace
 
 TcyGauge::TcyGauge(QWidget* AOwner) : TControl(AOwner)
@@ -484,45 +454,27 @@ void TcyGauge::SetPositionFromPoint(int X, int Y)
     SetPosition(std::clamp(position, FMin, FMax));
 }
 
-void TcyGauge::MouseDown(TMouseButton, TShiftState, int X, int Y)
+void TcyGauge::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    if (FReadOnly)
-        return;
-    FTracking = true;
-    SetPositionFromPoint(X, Y);
+    if (!FReadOnly)
+    {
+        FTracking = true;
+        SetPositionFromPoint(X, Y);
+    }
+    TControl::MouseDown(Button, Shift, X, Y);
 }
 
-void TcyGauge::MouseMove(TShiftState, int X, int Y)
+void TcyGauge::MouseMove(TShiftState Shift, int X, int Y)
 {
-    if (FReadOnly || !FTracking)
-        return;
-    SetPositionFromPoint(X, Y);
+    if (!FReadOnly && FTracking)
+        SetPositionFromPoint(X, Y);
+    TControl::MouseMove(Shift, X, Y);
 }
 
-void TcyGauge::MouseUp(TMouseButton, TShiftState, int, int)
+void TcyGauge::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     FTracking = false;
-}
-
-void TcyGauge::mousePressEvent(QMouseEvent* event)
-{
-    const QPoint point = event->position().toPoint();
-    MouseDown(MouseButton(event->button()), ShiftState(event->modifiers(), event->buttons()), point.x(), point.y());
-    TControl::mousePressEvent(event);
-}
-
-void TcyGauge::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPoint point = event->position().toPoint();
-    MouseMove(ShiftState(event->modifiers(), event->buttons()), point.x(), point.y());
-    TControl::mouseMoveEvent(event);
-}
-
-void TcyGauge::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QPoint point = event->position().toPoint();
-    MouseUp(MouseButton(event->button()), ShiftState(event->modifiers(), event->buttons()), point.x(), point.y());
-    TControl::mouseReleaseEvent(event);
+    TControl::MouseUp(Button, Shift, X, Y);
 }
 
 void RegisterCyGauge()

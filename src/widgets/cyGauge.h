@@ -140,15 +140,12 @@ public:
     // The default look of one item; handlers of OnCustomDrawItem may call it.
     virtual void PaintItem(const QRect& aRect, TItemStatus ItemStatus);
 
-    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void MouseMove(TShiftState Shift, int X, int Y);
-    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // The client rectangle without frame and border; may be empty or inverted

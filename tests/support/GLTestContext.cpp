@@ -1,0 +1,56 @@
+#include "GLTestContext.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+
+#include <GL/gl.h>
+
+#include <stdexcept>
+
+TGLTestContext& TGLTestContext::Use(int width, int height)
+{
+    static TGLTestContext context;
+    context.Bind(width, height);
+    return context;
+}
+
+TGLTestContext::TGLTestContext()
+    : FSurface(std::make_unique<QOffscreenSurface>()), FContext(std::make_unique<QOpenGLContext>())
+{
+    FSurface->create();
+    if (!FContext->create() || !FContext->makeCurrent(FSurface.get()))
+        throw std::runtime_error("no OpenGL context for the tests");
+}
+
+TGLTestContext::~TGLTestContext()
+{
+    FContext->makeCurrent(FSurface.get());
+    FFramebuffer.reset();
+    FContext->doneCurrent();
+}
+
+void TGLTestContext::Bind(int width, int height)
+{
+    FContext->makeCurrent(FSurface.get());
+    if (FFramebuffer == nullptr || FFramebuffer->width() != width || FFramebuffer->height() != height)
+        FFramebuffer = std::make_unique<QOpenGLFramebufferObject>(width, height,
+                                                                   QOpenGLFramebufferObject::CombinedDepthStencil);
+    FFramebuffer->bind();
+    glViewport(0, 0, width, height);
+}
+
+int TGLTestContext::Width() const
+{
+    return FFramebuffer->width();
+}
+
+int TGLTestContext::Height() const
+{
+    return FFramebuffer->height();
+}
+
+QImage TGLTestContext::Pixels() const
+{
+    return FFramebuffer->toImage(false);
+}
