@@ -4,6 +4,7 @@
 #include "AsyncTimer.h"
 #include "Control.h"
 #include "Events.h"
+#include "GLLightSource.h"
 #include "GLScene.h"
 #include "Graphics.h"
 #include "StdControls.h"
@@ -19,6 +20,7 @@ void RegisterModules()
     RegisterControlEventTypes();
     RegisterStdControls();
     RegisterSceneClasses();
+    RegisterLightAndDummyClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
 }

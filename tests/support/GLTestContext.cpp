@@ -52,5 +52,5 @@ int TGLTestContext::Height() const
 
 QImage TGLTestContext::Pixels() const
 {
-    return FFramebuffer->toImage(false);
+    return FFramebuffer->toImage(true);
 }
