@@ -4,6 +4,7 @@
 #include "AsyncTimer.h"
 #include "Control.h"
 #include "Events.h"
+#include "GLCadencer.h"
 #include "GLLightSource.h"
 #include "GLScene.h"
 #include "Graphics.h"
@@ -23,6 +24,7 @@ void RegisterModules()
     RegisterLightAndDummyClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
+    RegisterCadencer();
 }
 
 void PrepareSurfaceFormat()
