@@ -7,6 +7,7 @@
 #include "GLCadencer.h"
 #include "GLLightSource.h"
 #include "GLScene.h"
+#include "GLSceneViewer.h"
 #include "Graphics.h"
 #include "StdControls.h"
 #include "cyGauge.h"
@@ -22,6 +23,7 @@ void RegisterModules()
     RegisterStdControls();
     RegisterSceneClasses();
     RegisterLightAndDummyClasses();
+    RegisterViewerClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
     RegisterCadencer();

@@ -1,5 +1,6 @@
 #include "GLTestContext.h"
 
+#include <QCoreApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -8,11 +9,27 @@
 
 #include <stdexcept>
 
+namespace
+{
+TGLTestContext* SharedContext = nullptr;
+
+// The context must go before the application object it depends on.
+void FreeSharedContext()
+{
+    delete SharedContext;
+    SharedContext = nullptr;
+}
+} // namespace
+
 TGLTestContext& TGLTestContext::Use(int width, int height)
 {
-    static TGLTestContext context;
-    context.Bind(width, height);
-    return context;
+    if (SharedContext == nullptr)
+    {
+        SharedContext = new TGLTestContext();
+        qAddPostRoutine(FreeSharedContext);
+    }
+    SharedContext->Bind(width, height);
+    return *SharedContext;
 }
 
 TGLTestContext::TGLTestContext()

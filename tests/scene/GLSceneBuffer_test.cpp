@@ -1,0 +1,408 @@
+#include "GLDummyCube.h"
+#include "GLLightSource.h"
+#include "GLSceneViewer.h"
+#include "LayoutReader.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QOpenGLContext>
+#include <QWindow>
+
+#include <GL/gl.h>
+
+#include <map>
+
+namespace
+{
+constexpr int ViewSize = 200;
+
+// A square of half-size 0.2 in the object's XY plane, facing +Z, drawn in
+// one flat colour.
+class TTestQuad : public TGLSceneObject
+{
+public:
+    TTestQuad(QObject* owner, GLubyte red, GLubyte green, GLubyte blue)
+        : TGLSceneObject(owner), FRed(red), FGreen(green), FBlue(blue)
+    {
+    }
+
+    void EmitGeometry(TRenderContextInfo&) override
+    {
+        glColor3ub(FRed, FGreen, FBlue);
+        glBegin(GL_QUADS);
+        glNormal3f(0, 0, 1);
+        glVertex3f(-0.2f, -0.2f, 0);
+        glVertex3f(0.2f, -0.2f, 0);
+        glVertex3f(0.2f, 0.2f, 0);
+        glVertex3f(-0.2f, 0.2f, 0);
+        glEnd();
+    }
+
+private:
+    const GLubyte FRed, FGreen, FBlue;
+};
+
+// Draws every frame without a display list and runs `Draw` while it does.
+class TDirectObject : public TGLSceneObject
+{
+public:
+    explicit TDirectObject(QObject* owner) : TGLSceneObject(owner) { SetObjectStyle(osDirectDraw); }
+
+    std::function<void(TRenderContextInfo&)> Draw;
+
+    void EmitGeometry(TRenderContextInfo& info) override
+    {
+        if (Draw)
+            Draw(info);
+    }
+};
+
+// A 200 x 200 viewer on a black background whose camera stands at (0, 0, 3)
+// looking down -Z with the default lens. Frames are not swapped, so their
+// pixels stay readable in the back buffer.
+class GLSceneBufferTest : public testing::Test
+{
+protected:
+    GLSceneBufferTest()
+    {
+        FScene.InsertLayoutChild(FCamera);
+        FCamera->Position()->SetPoint(0, 0, 3);
+        FViewer.SetBounds(0, 0, ViewSize, ViewSize);
+        FBuffer->SetBackgroundColor(clBlack);
+        FBuffer->SetLighting(false);
+        FBuffer->SetContextOptions(TGLContextOptions(roDoubleBuffer) | roRenderToWindow | roNoSwapBuffers);
+        FViewer.SetCamera(FCamera);
+        FViewer.CreateRenderWindow();
+    }
+
+    TTestQuad* AddQuad(float x, float z, GLubyte red, GLubyte green, GLubyte blue)
+    {
+        auto* quad = new TTestQuad(&FScene, red, green, blue);
+        FScene.InsertLayoutChild(quad);
+        quad->Position()->SetPoint(x, 0, z);
+        return quad;
+    }
+
+    // The colour at a pixel of the last frame, rows counted from the top.
+    QColor PixelAt(int x, int y)
+    {
+        FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
+        GLubyte rgba[4] = {};
+        glReadBuffer(GL_BACK);
+        glReadPixels(x, ViewSize - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return QColor(rgba[0], rgba[1], rgba[2]);
+    }
+
+    TGLScene FScene{nullptr};
+    TGLCamera* const FCamera = new TGLCamera(&FScene);
+    TGLSceneViewer FViewer{nullptr};
+    TGLSceneBuffer* const FBuffer = FViewer.Buffer();
+};
+
+// At 200 pixels and focal length 50 the near plane lies at 9600 / 5080 with a
+// half-width of 0.5, so at the distance of 3 the half-width seen is 0.79375
+// scene units: 100 / 0.79375 pixels per unit.
+int ExpectedColumn(float x)
+{
+    return static_cast<int>(ViewSize / 2 + x * 100 / 0.79375f);
+}
+} // namespace
+
+TEST_F(GLSceneBufferTest, FrameDrawsAnObjectWhereTheProjectionPutsIt)
+{
+    AddQuad(0.4f, 0, 255, 0, 0);
+
+    FBuffer->Render();
+
+    const int centre = ExpectedColumn(0.4f);
+    EXPECT_EQ(centre, 150);
+    EXPECT_EQ(PixelAt(centre, 100), QColor(255, 0, 0));
+    // The quad's edges at x = 0.2 and 0.6 lie 25 pixels either side.
+    EXPECT_EQ(PixelAt(centre - 23, 100), QColor(255, 0, 0));
+    EXPECT_EQ(PixelAt(centre + 23, 77), QColor(255, 0, 0));
+    EXPECT_EQ(PixelAt(centre - 28, 100), QColor(0, 0, 0));
+    EXPECT_EQ(PixelAt(centre, 72), QColor(0, 0, 0));
+    EXPECT_EQ(PixelAt(100, 100), QColor(0, 0, 0));
+}
+
+TEST_F(GLSceneBufferTest, BackgroundColourFillsTheFrame)
+{
+    FBuffer->SetBackgroundColor(clWhite);
+    FBuffer->Render();
+    EXPECT_EQ(PixelAt(10, 10), QColor(255, 255, 255));
+
+    FBuffer->SetBackgroundColor(TColor{0x00336699});
+    FBuffer->Render();
+    EXPECT_EQ(PixelAt(190, 190), QColor(0x99, 0x66, 0x33));
+}
+
+TEST_F(GLSceneBufferTest, PickReturnsTheNearestObjectUnderThePixelOrNone)
+{
+    TTestQuad* const nearQuad = AddQuad(0, 1, 0, 255, 0);
+    TTestQuad* const farQuad = AddQuad(0, 0, 255, 0, 0);
+    FBuffer->Render();
+
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 100), nearQuad);
+    EXPECT_EQ(FBuffer->PickObjectAt(10, 10), nullptr);
+
+    // Whatever the drawing order, depth decides.
+    nearQuad->MoveTo(1);
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 100), nearQuad);
+    nearQuad->Position()->SetPoint(0, 0, -1);
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 100), farQuad);
+}
+
+TEST_F(GLSceneBufferTest, PickCountsWindowRowsFromTheTop)
+{
+    // Raised by 0.4 the quad centres 50 pixels above the middle.
+    TTestQuad* const quad = AddQuad(0, 0, 255, 0, 0);
+    quad->Position()->SetPoint(0, 0.4f, 0);
+
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 50), quad);
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 150), nullptr);
+    EXPECT_EQ(FBuffer->PickObjectAt(100, 100), nullptr);
+}
+
+TEST_F(GLSceneBufferTest, PickListHoldsEveryObjectInTheRectangleByDepth)
+{
+    TTestQuad* const nearQuad = AddQuad(0, 1, 0, 255, 0);
+    TTestQuad* const farQuad = AddQuad(0, 0, 255, 0, 0);
+    nearQuad->setObjectName(QStringLiteral("b"));
+    farQuad->setObjectName(QStringLiteral("A"));
+
+    TGLPickList byDepth(psMinDepth);
+    FBuffer->PickObjectsInRect(QRect(QPoint(90, 90), QPoint(110, 110)), byDepth, 1);
+    ASSERT_EQ(byDepth.Count(), 2);
+    EXPECT_EQ(byDepth[0], nearQuad);
+    EXPECT_EQ(byDepth[1], farQuad);
+    EXPECT_LT(byDepth.Record(0).ZMin, byDepth.Record(1).ZMin);
+    EXPECT_GE(byDepth.Record(0).ZMin, 0.0f);
+    EXPECT_LE(byDepth.Record(1).ZMax, 1.0f);
+
+    TGLPickList byName(psName);
+    FBuffer->PickObjectsInRect(QRect(QPoint(90, 90), QPoint(110, 110)), byName, 1);
+    ASSERT_EQ(byName.Count(), 2);
+    EXPECT_EQ(byName[0], farQuad);
+    EXPECT_EQ(byName[1], nearQuad);
+}
+
+TEST_F(GLSceneBufferTest, PickWhileAFrameIsDrawnIsRefused)
+{
+    AddQuad(0, 0, 255, 0, 0);
+    QString refusal;
+    FBuffer->BeforeRender = [&](QObject*)
+    {
+        try
+        {
+            FBuffer->PickObjectAt(100, 100);
+        }
+        catch (const EGLRenderingError& error)
+        {
+            refusal = error.Message();
+        }
+    };
+
+    FBuffer->Render();
+
+    EXPECT_EQ(refusal, QStringLiteral("Already rendering"));
+    EXPECT_FALSE(FBuffer->Rendering());
+    EXPECT_EQ(FBuffer->FrameCount(), 1);
+}
+
+TEST_F(GLSceneBufferTest, FrameRateReadsZeroAfterAResetUntilAFrameIsDrawn)
+{
+    FBuffer->Render();
+    FBuffer->Render();
+    EXPECT_GT(FViewer.GetFrameRate(), 0.0f);
+
+    FViewer.ResetFrameRate();
+    EXPECT_EQ(FViewer.GetFrameRate(), 0.0f);
+    EXPECT_EQ(FBuffer->FrameCount(), 0);
+
+    FBuffer->Render();
+    EXPECT_EQ(FBuffer->FrameCount(), 1);
+    EXPECT_GT(FViewer.GetFrameRate(), 0.0f);
+    // One frame: the rate is the inverse of its own duration.
+    EXPECT_NEAR(FViewer.GetFrameRate() * FBuffer->LastFrameTime(), 1.0f, 0.05f);
+}
+
+TEST_F(GLSceneBufferTest, OpenGLErrorOfAFrameIsRaisedWithItsText)
+{
+    auto* faulty = new TDirectObject(&FScene);
+    FScene.InsertLayoutChild(faulty);
+    faulty->Draw = [](TRenderContextInfo&) { glEnable(0x7FFF); };
+
+    try
+    {
+        FBuffer->Render();
+        ADD_FAILURE() << "no error raised";
+    }
+    catch (const EOpenGLError& error)
+    {
+        EXPECT_EQ(error.Message(), QStringLiteral("invalid enumerant"));
+    }
+    EXPECT_FALSE(FBuffer->Rendering());
+
+    faulty->Draw = nullptr;
+    EXPECT_NO_THROW(FBuffer->Render());
+}
+
+namespace
+{
+std::map<GLenum, int> EnableCalls;
+int BindTextureCalls = 0;
+
+const TGLStateDriver CountingDriver{
+    [](GLenum capability)
+    {
+        ++EnableCalls[capability];
+        glEnable(capability);
+    },
+    glDisable,
+    glMaterialfv,
+    glMateriali,
+    glPolygonMode,
+    [](GLenum target, GLuint texture)
+    {
+        ++BindTextureCalls;
+        glBindTexture(target, texture);
+    },
+    glActiveTexture,
+    glMatrixMode,
+    glLoadMatrixf,
+    glLoadIdentity,
+    glFrontFace,
+};
+} // namespace
+
+TEST_F(GLSceneBufferTest, StateCacheSendsOnlyChangesDuringAFrame)
+{
+    EnableCalls.clear();
+    BindTextureCalls = 0;
+    FBuffer->SetStateDriver(CountingDriver);
+    auto* object = new TDirectObject(&FScene);
+    FScene.InsertLayoutChild(object);
+    object->Draw = [](TRenderContextInfo& info)
+    {
+        for (int i = 0; i < 3; ++i)
+        {
+            info.GLStates->Enable(stBlend);
+            info.GLStates->BindTexture(0, GL_TEXTURE_2D, 0);
+        }
+    };
+
+    FBuffer->Render();
+    FBuffer->Render();
+
+    // Once per frame: the frame's close turns blending off and each pass
+    // forgets the bindings.
+    EXPECT_EQ(EnableCalls[GL_BLEND], 2);
+    EXPECT_EQ(BindTextureCalls, 2);
+    // Enabled at the close of the first frame and never turned off since.
+    EXPECT_EQ(EnableCalls[GL_ALPHA_TEST], 1);
+    // The frame's set-up sends its states whatever the cache holds.
+    EXPECT_EQ(EnableCalls[GL_NORMALIZE], 2);
+}
+
+TEST(GLSceneViewerTest, FieldOfViewIsTheCamerasOverTheSmallerSide)
+{
+    TGLScene scene(nullptr);
+    auto* camera = new TGLCamera(&scene);
+    scene.InsertLayoutChild(camera);
+    TGLSceneViewer viewer(nullptr);
+    viewer.SetBounds(0, 0, 1490, 904);
+    EXPECT_EQ(viewer.FieldOfView(), 0.0f);
+    viewer.SetFieldOfView(90);
+
+    viewer.SetCamera(camera);
+    EXPECT_NEAR(viewer.FieldOfView(), 167.375f, 0.001f);
+    viewer.SetFieldOfView(90);
+    EXPECT_NEAR(camera->FocalLength(), 452.0f, 0.01f);
+}
+
+namespace
+{
+class TKeyRecordingForm : public QWidget
+{
+public:
+    QString Typed;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { Typed += event->text(); }
+};
+
+bool ProcessEventsUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+} // namespace
+
+TEST(GLSceneViewerTest, ShownViewerRedrawsWhenTheSceneChangesAndPassesKeysToTheForm)
+{
+    TGLScene scene(nullptr);
+    auto* camera = new TGLCamera(&scene);
+    scene.InsertLayoutChild(camera);
+    TKeyRecordingForm form;
+    form.resize(120, 120);
+    auto* viewer = new TGLSceneViewer(&form);
+    viewer->SetCamera(camera);
+    form.show();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return viewer->Buffer()->FrameCount() > 0; }));
+
+    const int drawn = viewer->Buffer()->FrameCount();
+    scene.NotifyChanged();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return viewer->Buffer()->FrameCount() > drawn; }));
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_P, Qt::NoModifier, QStringLiteral("p"));
+    QCoreApplication::sendEvent(viewer->RenderWindow(), &key);
+    EXPECT_EQ(form.Typed, QStringLiteral("p"));
+}
+
+namespace
+{
+class TViewerHost : public QWidget, public TLayoutComponent
+{
+    Q_OBJECT
+
+public:
+    TViewerHost() { setObjectName("ViewerHost"); }
+};
+} // namespace
+
+TEST(GLSceneViewerTest, LayoutBuildsTheViewerWithItsCameraAndContext)
+{
+    RegisterSceneClasses();
+    RegisterLightAndDummyClasses();
+    RegisterViewerClasses();
+    TViewerHost host;
+    TLayoutReader(&host, ":/layouts/ViewerHost.json").Read();
+
+    auto* viewer = host.findChild<TGLSceneViewer*>("GLSceneViewer1");
+    auto* scene = host.findChild<TGLScene*>("GLScene1");
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_NE(scene, nullptr);
+    auto* camera = qobject_cast<TGLCamera*>(scene->FindSceneObject("GLCamera1"));
+    ASSERT_NE(camera, nullptr);
+    EXPECT_EQ(camera->Parent(), scene->Cameras());
+    EXPECT_EQ(viewer->Camera(), camera);
+    EXPECT_EQ(camera->TargetObject(), scene->FindSceneObject("GLDummyCube1"));
+    EXPECT_EQ(camera->NearPlaneBias(), 0.5f);
+    // The stored focal length governs, not the stored field of view.
+    EXPECT_EQ(camera->FocalLength(), 50.0f);
+    EXPECT_EQ(viewer->Buffer()->BackgroundColor(), clWhite);
+    EXPECT_TRUE(viewer->Buffer()->HasContext());
+
+    // Made before the form was shown, the window still ends up inside it.
+    host.show();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return viewer->Buffer()->FrameCount() > 0; }));
+    EXPECT_NE(viewer->RenderWindow()->parent(), nullptr);
+}
+
+#include "GLSceneBuffer_test.moc"
