@@ -21,6 +21,11 @@ void TJeu::FormKeyPress(QObject*, QChar& Key)
         Application->Terminate();
 }
 
+void TJeu::GLCadencer1Progress(QObject*, double, double)
+{
+    GLScene1->NotifyChanged(nullptr);
+}
+
 void TJeu::SystemCloseRequested()
 {
     Application->Terminate();
