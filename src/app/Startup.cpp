@@ -5,6 +5,7 @@
 #include "Control.h"
 #include "Events.h"
 #include "GLCadencer.h"
+#include "GLCube.h"
 #include "GLLightSource.h"
 #include "GLScene.h"
 #include "GLSceneViewer.h"
@@ -23,6 +24,7 @@ void RegisterModules()
     RegisterStdControls();
     RegisterSceneClasses();
     RegisterLightAndDummyClasses();
+    RegisterCubeClasses();
     RegisterViewerClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
