@@ -5,6 +5,7 @@
 #include "Control.h"
 #include "Events.h"
 #include "GLCadencer.h"
+#include "GLBitmapFont.h"
 #include "GLCube.h"
 #include "GLLightSource.h"
 #include "GLScene.h"
@@ -25,6 +26,7 @@ void RegisterModules()
     RegisterSceneClasses();
     RegisterLightAndDummyClasses();
     RegisterCubeClasses();
+    RegisterFontClasses();
     RegisterViewerClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();

@@ -191,6 +191,9 @@ public:
     void PopModelViewMatrix();
     const TMatrix& ModelViewMatrix() const { return FModelViewMatrix; }
     const TMatrix& ProjectionMatrix() const { return FProjectionMatrix; }
+    // The projection in force before the camera's: identity when drawing, the
+    // pick matrix when picking. Screen-space objects draw over it.
+    const TMatrix& BaseProjectionMatrix() const { return FBaseProjectionMatrix; }
     const TVector& CameraPosition() const { return FCameraPosition; }
 
     // Tells the viewer to repaint.
