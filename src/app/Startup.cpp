@@ -8,6 +8,7 @@
 #include "GLBitmapFont.h"
 #include "GLCube.h"
 #include "GLLightSource.h"
+#include "GLMaterialLibrary.h"
 #include "GLScene.h"
 #include "GLSceneViewer.h"
 #include "Graphics.h"
@@ -27,6 +28,7 @@ void RegisterModules()
     RegisterLightAndDummyClasses();
     RegisterCubeClasses();
     RegisterFontClasses();
+    RegisterMaterialClasses();
     RegisterViewerClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();

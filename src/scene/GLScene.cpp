@@ -2,6 +2,7 @@
 
 #include "ClassRegistry.h"
 #include "Events.h"
+#include "GLMaterial.h"
 #include "GLStateCache.h"
 
 #include <QOpenGLContext>
@@ -623,17 +624,29 @@ void TGLBaseSceneObject::Loaded()
 // ------------------------------------------------------------- custom object
 
 TGLCustomSceneObject::TGLCustomSceneObject(QObject* AOwner)
-    : TGLBaseSceneObject(AOwner)
+    : TGLBaseSceneObject(AOwner), FMaterial(new TGLMaterial(this))
 {
 }
 
-void TGLCustomSceneObject::ApplyMaterial(TRenderContextInfo&)
+void TGLCustomSceneObject::ApplyMaterial(TRenderContextInfo& info)
 {
+    FMaterial->Apply(info);
 }
 
-bool TGLCustomSceneObject::UnApplyMaterial(TRenderContextInfo&)
+bool TGLCustomSceneObject::UnApplyMaterial(TRenderContextInfo& info)
 {
-    return false;
+    return FMaterial->UnApply(info);
+}
+
+bool TGLCustomSceneObject::IsBlended() const
+{
+    return FMaterial->IsBlended();
+}
+
+void TGLCustomSceneObject::Loaded()
+{
+    TGLBaseSceneObject::Loaded();
+    FMaterial->Loaded();
 }
 
 void TGLCustomSceneObject::DrawObject(TRenderContextInfo& info, bool renderSelf, bool renderChildren)

@@ -14,6 +14,7 @@
 
 class TGLScene;
 class TGLLightSource;
+class TGLMaterial;
 
 // Object style flags set by subclasses.
 enum TGLObjectStyleFlag : unsigned
@@ -192,20 +193,25 @@ private:
     std::vector<std::pair<float, TGLBaseSceneObject*>> FSortList;
 };
 
-// A scene object with a material. Until materials are drawn, the material
-// steps are the two hooks below.
+// A scene object with a material, applied around its geometry by the two
+// hooks below.
 class TGLCustomSceneObject : public TGLBaseSceneObject
 {
     Q_OBJECT
+    Q_MOC_INCLUDE("GLMaterial.h")
     Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
+    Q_PROPERTY(TGLMaterial* Material READ Material)
 
 public:
     explicit TGLCustomSceneObject(QObject* AOwner);
 
     QString Hint() const { return FHint; }
     void SetHint(const QString& value) { FHint = value; }
+    TGLMaterial* Material() const { return FMaterial; }
 
     void DrawObject(TRenderContextInfo& info, bool renderSelf, bool renderChildren) override;
+    bool IsBlended() const override;
+    void Loaded() override;
 
 protected:
     // Puts the material's state in place before the object draws.
@@ -215,6 +221,7 @@ protected:
 
 private:
     QString FHint;
+    TGLMaterial* const FMaterial;
 };
 
 // A custom scene object whose material is published.

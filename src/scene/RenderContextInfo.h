@@ -45,4 +45,7 @@ struct TRenderContextInfo
     bool IgnoreBlendingRequests = false;
     bool ObjectsDirectDraw = false;
     bool Proxy = false;
+    // How many applied materials have switched lighting and fog off.
+    int LightingDisabledCounter = 0;
+    int FogDisabledCounter = 0;
 };

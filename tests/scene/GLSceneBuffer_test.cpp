@@ -301,8 +301,9 @@ TEST_F(GLSceneBufferTest, StateCacheSendsOnlyChangesDuringAFrame)
     // forgets the bindings.
     EXPECT_EQ(EnableCalls[GL_BLEND], 2);
     EXPECT_EQ(BindTextureCalls, 2);
-    // Enabled at the close of the first frame and never turned off since.
-    EXPECT_EQ(EnableCalls[GL_ALPHA_TEST], 1);
+    // The object's opaque material turns alpha testing off while it draws and
+    // each frame's close turns it on again: once per frame, not per call.
+    EXPECT_EQ(EnableCalls[GL_ALPHA_TEST], 2);
     // The frame's set-up sends its states whatever the cache holds.
     EXPECT_EQ(EnableCalls[GL_NORMALIZE], 2);
 }
