@@ -11,6 +11,7 @@
 #include "GLMaterialLibrary.h"
 #include "GLScene.h"
 #include "GLSceneViewer.h"
+#include "GLSkyBox.h"
 #include "Graphics.h"
 #include "StdControls.h"
 #include "cyGauge.h"
@@ -29,6 +30,7 @@ void RegisterModules()
     RegisterCubeClasses();
     RegisterFontClasses();
     RegisterMaterialClasses();
+    RegisterSkyBoxClasses();
     RegisterViewerClasses();
     RegisterCyGauge();
     RegisterAsyncTimer();
