@@ -11,6 +11,8 @@ TJeu::TJeu(QObject* AOwner)
 
 void TJeu::FormCreate(QObject*)
 {
+    Vie1->SetPosition(Vie1->Max());
+    Vie2->SetPosition(Vie2->Max());
     SetBorderStyle(bsNone);
     SetWindowState(wsMaximized);
 }
