@@ -34,3 +34,46 @@ class EThread : public Exception
 public:
     using Exception::Exception;
 };
+
+// A consistency check that failed, such as a cyclic material reference.
+class EAssertionFailed : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// The rendering context could not be made or used.
+class EGLContextError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// OpenGL reported an error while a frame was drawn.
+class EOpenGLError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// A render or pick requested while the buffer is already drawing, or an
+// unbalanced matrix stack.
+class EGLRenderingError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// A picture that cannot be decoded: corrupt, truncated, or of absurd size.
+class EInvalidGraphic : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// The glyphs of a font cannot be placed in the largest texture.
+class EGLBitmapFontError : public Exception
+{
+public:
+    using Exception::Exception;
+};

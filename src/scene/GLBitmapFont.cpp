@@ -23,92 +23,17 @@ constexpr int Blank = 32;
 constexpr int CarriageReturn = 13;
 constexpr std::array<int, 4> TextureSides{64, 128, 256, 512};
 
-int NextPowerOfTwo(int value)
+// Intensity is the plain average rounded down, as glyph coverage has always
+// been read; every other mode is the texture module's.
+void ApplyGlyphsAlpha(TRGBAImage& image, TGLTextureImageAlpha mode)
 {
-    int result = 1;
-    while (result < value)
-        result *= 2;
-    return result;
-}
-
-GLint GLMagFilter(BitmapFontTypes::TGLMagFilter filter)
-{
-    return filter == BitmapFontTypes::maNearest ? GL_NEAREST : GL_LINEAR;
-}
-
-GLint GLMinFilter(BitmapFontTypes::TGLMinFilter filter)
-{
-    switch (filter)
+    if (mode != tiaAlphaFromIntensity)
     {
-    case BitmapFontTypes::miNearest:
-        return GL_NEAREST;
-    case BitmapFontTypes::miLinear:
-        return GL_LINEAR;
-    case BitmapFontTypes::miNearestMipmapNearest:
-        return GL_NEAREST_MIPMAP_NEAREST;
-    case BitmapFontTypes::miLinearMipmapNearest:
-        return GL_LINEAR_MIPMAP_NEAREST;
-    case BitmapFontTypes::miNearestMipmapLinear:
-        return GL_NEAREST_MIPMAP_LINEAR;
-    case BitmapFontTypes::miLinearMipmapLinear:
-        return GL_LINEAR_MIPMAP_LINEAR;
-    }
-    return GL_LINEAR;
-}
-
-int Luminance(const GLubyte* pixel)
-{
-    return (pixel[0] * 77 + pixel[1] * 150 + pixel[2] * 29) >> 8;
-}
-
-int SqrtLuminance(const GLubyte* pixel)
-{
-    return static_cast<int>(std::lround(std::sqrt(Luminance(pixel) / 255.0) * 255));
-}
-
-// Derives each pixel's alpha from its colour; `data` holds RGBA rows, bottom
-// row first.
-void ApplyImageAlpha(std::vector<GLubyte>& data, int width, int height, BitmapFontTypes::TGLTextureImageAlpha mode)
-{
-    if (mode == BitmapFontTypes::tiaDefault || data.empty())
+        GenerateAlpha(image, mode);
         return;
-    // The picture's top-left pixel is the first of the last row.
-    const std::array<GLubyte, 3> topLeft{data[static_cast<size_t>((height - 1) * width * 4)],
-                                         data[static_cast<size_t>((height - 1) * width * 4 + 1)],
-                                         data[static_cast<size_t>((height - 1) * width * 4 + 2)]};
-    for (size_t i = 0; i < data.size(); i += 4)
-    {
-        GLubyte* const pixel = &data[i];
-        int alpha = 255;
-        switch (mode)
-        {
-        case BitmapFontTypes::tiaDefault:
-        case BitmapFontTypes::tiaOpaque:
-            break;
-        case BitmapFontTypes::tiaAlphaFromIntensity:
-            alpha = (pixel[0] + pixel[1] + pixel[2]) / 3;
-            break;
-        case BitmapFontTypes::tiaSuperBlackTransparent:
-            alpha = pixel[0] + pixel[1] + pixel[2] == 0 ? 0 : 255;
-            break;
-        case BitmapFontTypes::tiaLuminance:
-            alpha = Luminance(pixel);
-            break;
-        case BitmapFontTypes::tiaLuminanceSqrt:
-            alpha = SqrtLuminance(pixel);
-            break;
-        case BitmapFontTypes::tiaTopLeftPointColorTransparent:
-            alpha = std::equal(topLeft.begin(), topLeft.end(), pixel) ? 0 : 255;
-            break;
-        case BitmapFontTypes::tiaInverseLuminance:
-            alpha = 255 - Luminance(pixel);
-            break;
-        case BitmapFontTypes::tiaInverseLuminanceSqrt:
-            alpha = 255 - SqrtLuminance(pixel);
-            break;
-        }
-        pixel[3] = static_cast<GLubyte>(alpha);
     }
+    for (size_t i = 0; i < image.Data.size(); i += 4)
+        image.Data[i + 3] = static_cast<std::uint8_t>((image.Data[i] + image.Data[i + 1] + image.Data[i + 2]) / 3);
 }
 } // namespace
 
@@ -225,7 +150,7 @@ void TGLCustomBitmapFont::SetMetric(int& field, int value)
     InvalidateGlyphs();
 }
 
-void TGLCustomBitmapFont::SetMagFilter(BitmapFontTypes::TGLMagFilter value)
+void TGLCustomBitmapFont::SetMagFilter(TGLMagFilter value)
 {
     if (value == FMagFilter)
         return;
@@ -234,7 +159,7 @@ void TGLCustomBitmapFont::SetMagFilter(BitmapFontTypes::TGLMagFilter value)
     NotifyUsers();
 }
 
-void TGLCustomBitmapFont::SetMinFilter(BitmapFontTypes::TGLMinFilter value)
+void TGLCustomBitmapFont::SetMinFilter(TGLMinFilter value)
 {
     if (value == FMinFilter)
         return;
@@ -243,7 +168,7 @@ void TGLCustomBitmapFont::SetMinFilter(BitmapFontTypes::TGLMinFilter value)
     NotifyUsers();
 }
 
-void TGLCustomBitmapFont::SetGlyphsAlpha(BitmapFontTypes::TGLTextureImageAlpha value)
+void TGLCustomBitmapFont::SetGlyphsAlpha(TGLTextureImageAlpha value)
 {
     if (value == FGlyphsAlpha)
         return;
@@ -405,27 +330,15 @@ int TGLCustomBitmapFont::AlignmentOffset(const QString& text, qsizetype from, Bi
     return 0;
 }
 
-std::vector<GLubyte> TGLCustomBitmapFont::GlyphsToRGBA(int width, int height) const
+TRGBAImage TGLCustomBitmapFont::GlyphsToRGBA(int width, int height) const
 {
-    const QImage picture = FGlyphs->Image().convertToFormat(QImage::Format_RGB32);
-    std::vector<GLubyte> data(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-    // The picture sits at the top-left of the power-of-two texture; OpenGL
-    // takes the bottom row first.
-    for (int y = 0; y < std::min(height, picture.height()); ++y)
-    {
-        const QRgb* const line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        GLubyte* out = &data[static_cast<size_t>((height - 1 - y) * width * 4)];
-        for (int x = 0; x < std::min(width, picture.width()); ++x, out += 4)
-        {
-            out[0] = static_cast<GLubyte>(qRed(line[x]));
-            out[1] = static_cast<GLubyte>(qGreen(line[x]));
-            out[2] = static_cast<GLubyte>(qBlue(line[x]));
-        }
-    }
-    for (size_t i = 3; i < data.size(); i += 4)
-        data[i] = 255;
-    ApplyImageAlpha(data, width, height, FGlyphsAlpha);
-    return data;
+    // A 24-bit copy, the picture's own alpha dropped, at the top-left of the
+    // power-of-two texture and unscaled, so that the glyph rectangles keep
+    // their texels; the rest is black.
+    const QImage canvas = FGlyphs->Image().convertToFormat(QImage::Format_RGB32).copy(0, 0, width, height);
+    TRGBAImage image = PictureRowsToRGBA(canvas);
+    ApplyGlyphsAlpha(image, FGlyphsAlpha);
+    return image;
 }
 
 void TGLCustomBitmapFont::PrepareTexture(const void* context)
@@ -440,23 +353,20 @@ void TGLCustomBitmapFont::PrepareTexture(const void* context)
     if (!FTextureDirty)
         return;
     glBindTexture(GL_TEXTURE_2D, FTextureHandle);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    PrepareImageUnpacking();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLMinFilter(FMinFilter));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLMagFilter(FMagFilter));
-    const bool mipmaps = FMinFilter != BitmapFontTypes::miNearest && FMinFilter != BitmapFontTypes::miLinear;
-    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, mipmaps ? GL_TRUE : GL_FALSE);
-    const int width = NextPowerOfTwo(FGlyphs->Width());
-    const int height = NextPowerOfTwo(FGlyphs->Height());
-    const std::vector<GLubyte> data = GlyphsToRGBA(width, height);
-    glTexImage2D(GL_TEXTURE_2D, 0, TextureFormat(), width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data.data());
-    FTextureWidth = width;
-    FTextureHeight = height;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilterToGL(FMinFilter)));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilterToGL(FMagFilter)));
+    const bool mipmaps = IsMipmapFilter(FMinFilter);
+    // The texture may have been filled before with a mipmap filter, which
+    // left the chain being rebuilt on every upload.
+    if (!mipmaps)
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    const TRGBAImage image = GlyphsToRGBA(NextPowerOfTwo(FGlyphs->Width()), NextPowerOfTwo(FGlyphs->Height()));
+    const QSize size = UploadRGBAImage(image, TextureFormat(), mipmaps, MaxTextureSize());
+    FTextureWidth = size.width();
+    FTextureHeight = size.height();
     FTextureDirty = false;
 }
 
@@ -551,7 +461,7 @@ void TGLCustomBitmapFont::UnRegisterUser(TGLBitmapFontUser* user)
 
 TGLWindowsBitmapFont::TGLWindowsBitmapFont(QObject* AOwner) : TGLCustomBitmapFont(AOwner), FFont(new TFont(this))
 {
-    SetGlyphsAlpha(BitmapFontTypes::tiaAlphaFromIntensity);
+    SetGlyphsAlpha(tiaAlphaFromIntensity);
     Ranges()->Add(32, 125);
     connect(FFont, &TFont::Changed, this, [this] { InvalidateGlyphs(); });
 }

@@ -3,6 +3,7 @@
 #include "Component.h"
 #include "Exceptions.h"
 #include "GLColor.h"
+#include "GLTexture.h"
 #include "Graphics.h"
 
 #include <GL/gl.h>
@@ -17,9 +18,8 @@
 struct TRenderContextInfo;
 struct TVector;
 
-// Enumerations of bitmap fonts and the texts drawn with them, named as layouts
-// store them. Kept out of the global namespace: the texture module has filter
-// and alpha enumerations of the same names.
+// Enumerations of the texts drawn with bitmap fonts, named as layouts store
+// them. The glyph texture's filters and alpha modes are the texture module's.
 namespace BitmapFontTypes
 {
 Q_NAMESPACE
@@ -40,45 +40,7 @@ enum TTextLayout
 };
 Q_ENUM_NS(TTextLayout)
 
-enum TGLMagFilter
-{
-    maNearest,
-    maLinear,
-};
-Q_ENUM_NS(TGLMagFilter)
-
-enum TGLMinFilter
-{
-    miNearest,
-    miLinear,
-    miNearestMipmapNearest,
-    miLinearMipmapNearest,
-    miNearestMipmapLinear,
-    miLinearMipmapLinear,
-};
-Q_ENUM_NS(TGLMinFilter)
-
-enum TGLTextureImageAlpha
-{
-    tiaDefault,
-    tiaAlphaFromIntensity,
-    tiaSuperBlackTransparent,
-    tiaLuminance,
-    tiaLuminanceSqrt,
-    tiaOpaque,
-    tiaTopLeftPointColorTransparent,
-    tiaInverseLuminance,
-    tiaInverseLuminanceSqrt,
-};
-Q_ENUM_NS(TGLTextureImageAlpha)
 } // namespace BitmapFontTypes
-
-// The glyphs of a font cannot be placed in the largest texture.
-class EGLBitmapFontError : public Exception
-{
-public:
-    using Exception::Exception;
-};
 
 class TGLCustomBitmapFont;
 
@@ -163,9 +125,9 @@ class TGLCustomBitmapFont : public TComponent
     Q_PROPERTY(int VSpace READ VSpace WRITE SetVSpace)
     Q_PROPERTY(int GlyphsIntervalX READ GlyphsIntervalX WRITE SetGlyphsIntervalX)
     Q_PROPERTY(int GlyphsIntervalY READ GlyphsIntervalY WRITE SetGlyphsIntervalY)
-    Q_PROPERTY(BitmapFontTypes::TGLMagFilter MagFilter READ MagFilter WRITE SetMagFilter)
-    Q_PROPERTY(BitmapFontTypes::TGLMinFilter MinFilter READ MinFilter WRITE SetMinFilter)
-    Q_PROPERTY(BitmapFontTypes::TGLTextureImageAlpha GlyphsAlpha READ GlyphsAlpha WRITE SetGlyphsAlpha)
+    Q_PROPERTY(TextureTypes::TGLMagFilter MagFilter READ MagFilter WRITE SetMagFilter)
+    Q_PROPERTY(TextureTypes::TGLMinFilter MinFilter READ MinFilter WRITE SetMinFilter)
+    Q_PROPERTY(TextureTypes::TGLTextureImageAlpha GlyphsAlpha READ GlyphsAlpha WRITE SetGlyphsAlpha)
 
 public:
     static constexpr int CodeCount = 256;
@@ -196,12 +158,12 @@ public:
     void SetGlyphsIntervalX(int value) { SetMetric(FGlyphsIntervalX, value); }
     int GlyphsIntervalY() const { return FGlyphsIntervalY; }
     void SetGlyphsIntervalY(int value) { SetMetric(FGlyphsIntervalY, value); }
-    BitmapFontTypes::TGLMagFilter MagFilter() const { return FMagFilter; }
-    void SetMagFilter(BitmapFontTypes::TGLMagFilter value);
-    BitmapFontTypes::TGLMinFilter MinFilter() const { return FMinFilter; }
-    void SetMinFilter(BitmapFontTypes::TGLMinFilter value);
-    BitmapFontTypes::TGLTextureImageAlpha GlyphsAlpha() const { return FGlyphsAlpha; }
-    void SetGlyphsAlpha(BitmapFontTypes::TGLTextureImageAlpha value);
+    TextureTypes::TGLMagFilter MagFilter() const { return FMagFilter; }
+    void SetMagFilter(TextureTypes::TGLMagFilter value);
+    TextureTypes::TGLMinFilter MinFilter() const { return FMinFilter; }
+    void SetMinFilter(TextureTypes::TGLMinFilter value);
+    TextureTypes::TGLTextureImageAlpha GlyphsAlpha() const { return FGlyphsAlpha; }
+    void SetGlyphsAlpha(TextureTypes::TGLTextureImageAlpha value);
     // 0, or negative for italic faces, whose glyphs overlap their neighbours.
     int HSpaceFix() const { return FHSpaceFix; }
 
@@ -253,7 +215,7 @@ private:
     // Creates the texture in this context if needed and uploads the glyphs
     // when they changed.
     void PrepareTexture(const void* context);
-    std::vector<GLubyte> GlyphsToRGBA(int width, int height) const;
+    TRGBAImage GlyphsToRGBA(int width, int height) const;
     int LineWidth(const QString& text, qsizetype from);
     int AlignmentOffset(const QString& text, qsizetype from, BitmapFontTypes::TAlignment alignment);
     void ReleaseTexture();
@@ -267,9 +229,9 @@ private:
     int FGlyphsIntervalX = 0;
     int FGlyphsIntervalY = 0;
     int FHSpaceFix = 0;
-    BitmapFontTypes::TGLMagFilter FMagFilter = BitmapFontTypes::maLinear;
-    BitmapFontTypes::TGLMinFilter FMinFilter = BitmapFontTypes::miLinear;
-    BitmapFontTypes::TGLTextureImageAlpha FGlyphsAlpha = BitmapFontTypes::tiaDefault;
+    TextureTypes::TGLMagFilter FMagFilter = TextureTypes::maLinear;
+    TextureTypes::TGLMinFilter FMinFilter = TextureTypes::miLinear;
+    TextureTypes::TGLTextureImageAlpha FGlyphsAlpha = TextureTypes::tiaDefault;
     std::array<int, CodeCount> FCharWidths{};
     std::array<TCharInfo, CodeCount> FCharRects{};
     bool FGlyphsDirty = true;

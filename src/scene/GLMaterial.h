@@ -60,13 +60,6 @@ Q_ENUM_NS(TFaceCulling)
 using namespace MaterialTypes;
 Q_DECLARE_OPERATORS_FOR_FLAGS(MaterialTypes::TMaterialOptions)
 
-// A consistency check that failed, such as a cyclic material reference.
-class EAssertionFailed : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
 // The lighting colours and polygon mode of one side of the faces.
 class TGLFaceProperties : public QObject
 {

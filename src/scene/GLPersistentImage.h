@@ -10,13 +10,6 @@
 
 #include <functional>
 
-// A picture that cannot be decoded: corrupt, truncated, or of absurd size.
-class EInvalidGraphic : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
 // Decodes a complete JPEG file into a 24-bit picture. `pictureName` names the
 // picture in the failure's text.
 QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName);

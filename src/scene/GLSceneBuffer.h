@@ -83,28 +83,6 @@ Q_FLAG_NS(TGLContextOptions)
 using namespace SceneBufferTypes;
 Q_DECLARE_OPERATORS_FOR_FLAGS(SceneBufferTypes::TGLContextOptions)
 
-// The rendering context could not be made or used.
-class EGLContextError : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
-// OpenGL reported an error while a frame was drawn.
-class EOpenGLError : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
-// A render or pick requested while the buffer is already drawing, or an
-// unbalanced matrix stack.
-class EGLRenderingError : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
 // The drawing side of a viewer: owns the OpenGL context of the viewer's
 // window, draws frames of the camera's scene, measures the frame rate and
 // finds the objects under a pixel.

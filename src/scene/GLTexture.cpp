@@ -43,7 +43,57 @@ std::uint8_t ToByte(float value)
     return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
 }
 
-// The alpha-generation modes, applied to every pixel.
+// `source` in Format_RGBA8888; rows are copied bottom row first.
+TRGBAImage RowsBottomUp(const QImage& source, bool keepAlpha)
+{
+    TRGBAImage result;
+    result.Width = source.width();
+    result.Height = source.height();
+    result.Data.resize(static_cast<size_t>(result.Width) * result.Height * 4);
+    const size_t rowBytes = static_cast<size_t>(result.Width) * 4;
+    for (int y = 0; y < result.Height; ++y)
+    {
+        const std::uint8_t* const from = source.constScanLine(result.Height - 1 - y);
+        std::uint8_t* const to = result.Pixel(0, y);
+        std::copy(from, from + rowBytes, to);
+        if (!keepAlpha)
+            for (size_t x = 3; x < rowBytes; x += 4)
+                to[x] = 255;
+    }
+    return result;
+}
+
+void ScaleColours(TRGBAImage& image, float brightness, float gamma)
+{
+    std::uint8_t table[256];
+    for (int i = 0; i < 256; ++i)
+        table[i] = ToByte(255 * std::pow(std::min(1.0f, i * brightness / 255), 1 / gamma));
+    for (size_t i = 0; i < image.Data.size(); i += 4)
+        for (size_t c = 0; c < 3; ++c)
+            image.Data[i + c] = table[image.Data[i + c]];
+}
+} // namespace
+
+// ------------------------------------------------------------------ helpers
+
+TRGBAImage PictureToRGBA(const QImage& picture)
+{
+    if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
+        return {};
+    QImage source = picture.convertToFormat(QImage::Format_RGBA8888);
+    if (picture.width() % 4 != 0)
+        source = source.scaled((picture.width() / 4) * 4 + 4, picture.height(), Qt::IgnoreAspectRatio,
+                               Qt::FastTransformation);
+    return RowsBottomUp(source, picture.hasAlphaChannel());
+}
+
+TRGBAImage PictureRowsToRGBA(const QImage& picture)
+{
+    if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
+        return {};
+    return RowsBottomUp(picture.convertToFormat(QImage::Format_RGBA8888), picture.hasAlphaChannel());
+}
+
 void GenerateAlpha(TRGBAImage& image, TGLTextureImageAlpha mode)
 {
     if (mode == tiaDefault || image.Empty())
@@ -85,45 +135,6 @@ void GenerateAlpha(TRGBAImage& image, TGLTextureImageAlpha mode)
             break;
         }
     }
-}
-
-void ScaleColours(TRGBAImage& image, float brightness, float gamma)
-{
-    std::uint8_t table[256];
-    for (int i = 0; i < 256; ++i)
-        table[i] = ToByte(255 * std::pow(std::min(1.0f, i * brightness / 255), 1 / gamma));
-    for (size_t i = 0; i < image.Data.size(); i += 4)
-        for (size_t c = 0; c < 3; ++c)
-            image.Data[i + c] = table[image.Data[i + c]];
-}
-} // namespace
-
-// ------------------------------------------------------------------ helpers
-
-TRGBAImage PictureToRGBA(const QImage& picture)
-{
-    TRGBAImage result;
-    if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
-        return result;
-    QImage source = picture.convertToFormat(QImage::Format_RGBA8888);
-    if (picture.width() % 4 != 0)
-        source = source.scaled((picture.width() / 4) * 4 + 4, picture.height(), Qt::IgnoreAspectRatio,
-                               Qt::FastTransformation);
-    const bool keepAlpha = picture.hasAlphaChannel();
-    result.Width = source.width();
-    result.Height = source.height();
-    result.Data.resize(static_cast<size_t>(result.Width) * result.Height * 4);
-    const size_t rowBytes = static_cast<size_t>(result.Width) * 4;
-    for (int y = 0; y < result.Height; ++y)
-    {
-        const std::uint8_t* const from = source.constScanLine(result.Height - 1 - y);
-        std::uint8_t* const to = result.Pixel(0, y);
-        std::copy(from, from + rowBytes, to);
-        if (!keepAlpha)
-            for (size_t x = 3; x < rowBytes; x += 4)
-                to[x] = 255;
-    }
-    return result;
 }
 
 int NextPowerOfTwo(int value)
@@ -171,6 +182,20 @@ QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMi
         gluBuild2DMipmaps(GL_TEXTURE_2D, internalFormat, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE,
                           pixels);
     return size;
+}
+
+void PrepareImageUnpacking()
+{
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+}
+
+bool IsMipmapFilter(TGLMinFilter filter)
+{
+    return filter != miNearest && filter != miLinear;
 }
 
 GLenum TextureModeToGL(TGLTextureMode mode)
@@ -470,11 +495,7 @@ GLenum TGLTexture::ClampMode() const
 
 void TGLTexture::PrepareParameters()
 {
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    PrepareImageUnpacking();
     const bool floating = FTextureFormat == tfRGBAFloat16 || FTextureFormat == tfRGBAFloat32;
     const GLint clamp = static_cast<GLint>(ClampMode());
     const bool clampS = floating || FTextureWrap == twNone || FTextureWrap == twVertical;
@@ -519,7 +540,7 @@ void TGLTexture::Upload()
     }
     const int glMaximum = MaxTextureSize();
     const int maxSize = FSizeLimit > 0 ? std::min(FSizeLimit, glMaximum) : glMaximum;
-    const bool withMipmaps = FMinFilter != miNearest && FMinFilter != miLinear;
+    const bool withMipmaps = IsMipmapFilter(FMinFilter);
     FUploadedSize = UploadRGBAImage(image, ResolvedInternalFormat(), withMipmaps, maxSize);
     GLint memory = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE, &memory);

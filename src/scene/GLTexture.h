@@ -133,6 +133,13 @@ struct TRGBAImage
 // multiple of 4 is first stretched to the next multiple of 4. Pictures without
 // an alpha channel get alpha 255; pictures with one keep it.
 TRGBAImage PictureToRGBA(const QImage& picture);
+// A picture as RGBA rows, bottom row first, at its own size; alpha as in
+// PictureToRGBA.
+TRGBAImage PictureRowsToRGBA(const QImage& picture);
+// Replaces the alpha (and, for the luminance modes, the colour) of every pixel
+// as the mode says; the reference colour of
+// tiaTopLeftPointColorTransparent is the picture's top-left pixel.
+void GenerateAlpha(TRGBAImage& image, TGLTextureImageAlpha mode);
 // The smallest power of two not below `value` (1 for 0 or less).
 int NextPowerOfTwo(int value);
 // Powers of two covering the image, each side limited to `maxSize`.
@@ -143,6 +150,11 @@ int MaxTextureSize();
 // TextureSizeFor(.., maxSize) when needed, with a full mipmap chain when
 // asked for. Returns the size uploaded.
 QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMipmaps, int maxSize);
+// The perspective hint and the unpacking layout uploads expect: rows aligned
+// to 4 bytes, nothing skipped.
+void PrepareImageUnpacking();
+// Whether the filter samples a mipmap chain, which must then be built.
+bool IsMipmapFilter(TGLMinFilter filter);
 
 // The OpenGL names of the enumerations.
 GLenum TextureModeToGL(TGLTextureMode mode);

@@ -40,6 +40,18 @@ int Advance(const QFontMetrics& metrics, char c)
 {
     return metrics.horizontalAdvance(QLatin1Char(c));
 }
+
+// Draws once in the current context, which uploads the glyph texture.
+void DrawString(TGLCustomBitmapFont& font, const QString& text)
+{
+    TGLStateCache states;
+    TRenderContextInfo info;
+    info.GLStates = &states;
+    info.Context = QOpenGLContext::currentContext();
+    glPushAttrib(GL_ENABLE_BIT);
+    font.RenderString(info, text, BitmapFontTypes::taLeftJustify, BitmapFontTypes::tlTop, {1, 1, 1, 1});
+    glPopAttrib();
+}
 } // namespace
 
 TEST(GLBitmapFont, RangeKeepsItsStartAtOrBeforeItsStopAndNamesItself)
@@ -206,13 +218,7 @@ TEST(GLBitmapFont, GlyphTextureHoldsOnlyAlphaTakenFromTheGlyphsIntensity)
 {
     TGLTestContext::Use(64, 64);
     TGLWindowsBitmapFont font(nullptr);
-    TGLStateCache states;
-    TRenderContextInfo info;
-    info.GLStates = &states;
-    info.Context = QOpenGLContext::currentContext();
-    glPushAttrib(GL_ENABLE_BIT);
-    font.RenderString(info, QStringLiteral("W"), BitmapFontTypes::taLeftJustify, BitmapFontTypes::tlTop, {1, 1, 1, 1});
-    glPopAttrib();
+    DrawString(font, QStringLiteral("W"));
     ASSERT_NE(font.TextureHandle(), 0u);
 
     const QImage& picture = font.Glyphs()->Image();
@@ -244,4 +250,46 @@ TEST(GLBitmapFont, GlyphTextureHoldsOnlyAlphaTakenFromTheGlyphsIntensity)
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(lit, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+TEST(GLBitmapFont, PictureSitsUnscaledAtTheTopLeftOfItsTextureWithIntensityRoundedDown)
+{
+    TGLTestContext::Use(64, 64);
+    TGLCustomBitmapFont font(nullptr);
+    // Six pixels wide (not a multiple of 4) and three high: the texture is
+    // 8 x 4 with the picture copied pixel for pixel into its top-left corner.
+    QImage picture(6, 3, QImage::Format_ARGB32);
+    picture.fill(qRgba(30, 60, 90, 0));
+    picture.setPixel(0, 0, qRgba(1, 1, 0, 255));
+    picture.setPixel(5, 2, qRgba(255, 255, 254, 255));
+    font.Glyphs()->SetImage(picture);
+    font.SetGlyphsAlpha(tiaAlphaFromIntensity);
+    font.SetCharWidth(6);
+    font.SetCharHeight(3);
+    font.Ranges()->Add('A', 'A');
+    DrawString(font, QStringLiteral("A"));
+    ASSERT_NE(font.TextureHandle(), 0u);
+    EXPECT_EQ(font.TextureWidth(), 8);
+    EXPECT_EQ(font.TextureHeight(), 4);
+
+    std::vector<GLubyte> texels(8 * 4 * 4);
+    glBindTexture(GL_TEXTURE_2D, font.TextureHandle());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Rows run bottom-up: picture row y is texture row 3 - y.
+    const auto texel = [&](int x, int y) { return &texels[static_cast<size_t>(((3 - y) * 8 + x) * 4)]; };
+    // (1 + 1 + 0) / 3 and (255 + 255 + 254) / 3 round down to 0 and 254.
+    EXPECT_EQ(texel(0, 0)[0], 1);
+    EXPECT_EQ(texel(0, 0)[3], 0);
+    EXPECT_EQ(texel(5, 2)[2], 254);
+    EXPECT_EQ(texel(5, 2)[3], 254);
+    // The picture's own alpha is dropped: its colour alone decides.
+    EXPECT_EQ(texel(3, 1)[0], 30);
+    EXPECT_EQ(texel(3, 1)[3], 60);
+    // Outside the picture the texture is black, so transparent here.
+    EXPECT_EQ(texel(6, 0)[0], 0);
+    EXPECT_EQ(texel(6, 0)[3], 0);
+    EXPECT_EQ(texel(0, 3)[1], 0);
+    EXPECT_EQ(texel(0, 3)[3], 0);
 }
