@@ -1,37 +1,58 @@
 #include "Thread.h"
 
+#include "Exceptions.h"
+
 #include <QCoreApplication>
-#include <QEvent>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 
-namespace
-{
-const QEvent::Type CallEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
 // Lives on the user-interface thread and runs the calls its thread hands over.
+// The worker wakes it through an event counter watched by the message loop,
+// so that handing over a call allocates nothing.
 class TCallReceiver : public QObject
 {
 public:
-    explicit TCallReceiver(TThread& thread) : FThread(thread) {}
-
-    bool event(QEvent* event) override
+    explicit TCallReceiver(TThread& thread)
+        : FThread(thread), FEventFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+          FNotifier(FEventFd, QSocketNotifier::Read)
     {
-        if (event->type() != CallEventType)
-            return QObject::event(event);
-        FThread.RunPendingCall();
-        return true;
+        if (FEventFd < 0)
+            throw EThread(QStringLiteral("Cannot create the wake-up counter of a thread"));
+        connect(&FNotifier, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t read = ::read(FEventFd, &count, sizeof count);
+            FThread.RunPendingCall();
+        });
+    }
+
+    ~TCallReceiver() override
+    {
+        FNotifier.setEnabled(false);
+        ::close(FEventFd);
+    }
+
+    // Safe from any thread.
+    void Wake() const
+    {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(FEventFd, &one, sizeof one);
     }
 
 private:
     TThread& FThread;
+    const int FEventFd;
+    QSocketNotifier FNotifier;
 };
 
+namespace
+{
 bool OnUserInterfaceThread()
 {
     const QCoreApplication* application = QCoreApplication::instance();
@@ -171,7 +192,7 @@ void TThread::Synchronize(const std::function<void()>& method)
         FCallComplete = false;
         FCallFailure = nullptr;
     }
-    QCoreApplication::postEvent(FReceiver.get(), new QEvent(CallEventType));
+    FReceiver->Wake();
     std::exception_ptr failure;
     {
         std::unique_lock lock(FCallMutex);

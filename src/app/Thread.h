@@ -28,6 +28,8 @@ Q_ENUM_NS(TThreadPriority)
 } // namespace ThreadTypes
 using namespace ThreadTypes;
 
+class TCallReceiver;
+
 // A worker thread that can be created suspended, resumed, suspended again,
 // asked to terminate and waited for, and that can run a call on the
 // user-interface thread while it waits for that call to return.
@@ -99,6 +101,6 @@ private:
     std::mutex FEndMutex;
     std::condition_variable FEnded;
 
-    std::unique_ptr<QObject> FReceiver;
+    std::unique_ptr<TCallReceiver> FReceiver;
     std::thread FThread;
 };
