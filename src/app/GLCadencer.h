@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Component.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "SceneTypes.h"
 
 #include <QPointer>

@@ -9,7 +9,7 @@
 #include "GLCube.h"
 #include "GLLightSource.h"
 #include "GLMaterialLibrary.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "GLSceneViewer.h"
 #include "GLSkyBox.h"
 #include "Graphics.h"

@@ -4,7 +4,7 @@
 #include "GLCamera.h"
 #include "GLDummyCube.h"
 #include "GLLightSource.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "GLSceneViewer.h"
 
 // The start menu: the first and main window of the program.

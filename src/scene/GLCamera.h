@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include <QPointer>
 

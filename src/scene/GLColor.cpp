@@ -1,6 +1,6 @@
 #include "GLColor.h"
 
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "LayoutReader.h"
 
 #include <QJsonArray>

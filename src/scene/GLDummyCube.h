@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GLColor.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 
 #include "GLBitmapFont.h"
 #include "GLColor.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include <QPointer>
 

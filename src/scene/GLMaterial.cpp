@@ -1,7 +1,7 @@
 #include "GLMaterial.h"
 
 #include "GLMaterialLibrary.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "GLStateCache.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "GLPickList.h"
 
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "Exceptions.h"
 #include "GLCamera.h"
 #include "GLPickList.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "GLStateCache.h"
 #include "Graphics.h"
 #include "RenderContextInfo.h"

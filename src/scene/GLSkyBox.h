@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GLMaterialLibrary.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include <QPointer>
 

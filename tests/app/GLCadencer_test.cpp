@@ -3,7 +3,7 @@
 
 #include "ClassRegistry.h"
 #include "Exceptions.h"
-#include "GLScene.h"
+#include "SceneObjects.h"
 #include "TestApplication.h"
 
 #include <QPointer>

@@ -2,7 +2,7 @@
 #include "base/Exceptions.h"
 #include "base/LayoutReader.h"
 #include "scene/GLMaterialLibrary.h"
-#include "scene/GLScene.h"
+#include "scene/SceneObjects.h"
 #include "scene/GLStateCache.h"
 
 #include "GLTestContext.h"

@@ -1,5 +1,5 @@
 #include "scene/GLMaterial.h"
-#include "scene/GLScene.h"
+#include "scene/SceneObjects.h"
 #include "scene/GLStateCache.h"
 
 #include "GLTestContext.h"

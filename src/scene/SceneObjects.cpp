@@ -1,4 +1,4 @@
-#include "GLScene.h"
+#include "SceneObjects.h"
 
 #include "ClassRegistry.h"
 #include "Events.h"

@@ -1,6 +1,6 @@
 #include "base/ClassRegistry.h"
 #include "base/LayoutReader.h"
-#include "scene/GLScene.h"
+#include "scene/SceneObjects.h"
 #include "scene/GLStateCache.h"
 
 #include "GLTestContext.h"
@@ -302,4 +302,4 @@ TEST(Scene, LayoutStoresFinalOrientationAndAnglesAreNotAppliedAgain)
     ExpectVector(brick->WorldPosition(), -9.75f, 0.5f, 0);
 }
 
-#include "GLScene_test.moc"
+#include "SceneObjects_test.moc"
