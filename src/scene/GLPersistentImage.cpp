@@ -11,24 +11,41 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace
 {
 // libjpeg reports failures by calling error_exit, which must not return.
 // It jumps back into the decoding step that started the call; those steps hold
 // no objects with destructors, so nothing is skipped.
-struct TJpegErrorManager
+struct TJpegDecoder
 {
-    jpeg_error_mgr Base;
+    jpeg_decompress_struct Info{};
+    jpeg_error_mgr Error{};
+    jpeg_progress_mgr Progress{};
     std::jmp_buf Jump;
-    char Message[JMSG_LENGTH_MAX];
+    char Message[JMSG_LENGTH_MAX]{};
+    TJpegLimits Limits;
+    bool TooManyScans = false;
+    bool Created = false;
+
+    ~TJpegDecoder()
+    {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
 };
+
+TJpegDecoder& DecoderOf(j_common_ptr info)
+{
+    return *static_cast<TJpegDecoder*>(info->client_data);
+}
 
 void JumpOnError(j_common_ptr info)
 {
-    auto* const manager = reinterpret_cast<TJpegErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->Message);
-    std::longjmp(manager->Jump, 1);
+    TJpegDecoder& decoder = DecoderOf(info);
+    (*info->err->format_message)(info, decoder.Message);
+    std::longjmp(decoder.Jump, 1);
 }
 
 // Warnings (premature end of data, corrupt segments) would otherwise give a
@@ -39,28 +56,33 @@ void FailOnWarning(j_common_ptr info, int level)
         JumpOnError(info);
 }
 
-struct TJpegDecoder
+// libjpeg calls this between pieces of input, so a picture made of endless
+// scans stops at the first one too many.
+void LimitScans(j_common_ptr info)
 {
-    jpeg_decompress_struct Info{};
-    TJpegErrorManager Error{};
-    bool Created = false;
-
-    ~TJpegDecoder()
+    TJpegDecoder& decoder = DecoderOf(info);
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > decoder.Limits.MaxScans)
     {
-        if (Created)
-            jpeg_destroy_decompress(&Info);
+        decoder.TooManyScans = true;
+        std::longjmp(decoder.Jump, 1);
     }
-};
+}
 
 bool ReadHeader(TJpegDecoder& decoder, const unsigned char* data, unsigned long size)
 {
-    decoder.Info.err = jpeg_std_error(&decoder.Error.Base);
-    decoder.Error.Base.error_exit = JumpOnError;
-    decoder.Error.Base.emit_message = FailOnWarning;
-    if (setjmp(decoder.Error.Jump) != 0)
+    decoder.Info.err = jpeg_std_error(&decoder.Error);
+    decoder.Error.error_exit = JumpOnError;
+    decoder.Error.emit_message = FailOnWarning;
+    decoder.Info.client_data = &decoder;
+    if (setjmp(decoder.Jump) != 0)
         return false;
     jpeg_create_decompress(&decoder.Info);
     decoder.Created = true;
+    // Beyond this libjpeg would need a backing store, which it does not have,
+    // and fails instead of allocating.
+    decoder.Info.mem->max_memory_to_use = decoder.Limits.MaxMemory;
+    decoder.Progress.progress_monitor = LimitScans;
+    decoder.Info.progress = &decoder.Progress;
     jpeg_mem_src(&decoder.Info, data, size);
     jpeg_read_header(&decoder.Info, TRUE);
     decoder.Info.out_color_space = JCS_RGB;
@@ -69,12 +91,12 @@ bool ReadHeader(TJpegDecoder& decoder, const unsigned char* data, unsigned long 
 
 bool ReadPixels(TJpegDecoder& decoder, unsigned char* pixels, size_t stride)
 {
-    if (setjmp(decoder.Error.Jump) != 0)
+    if (setjmp(decoder.Jump) != 0)
         return false;
     jpeg_start_decompress(&decoder.Info);
     if (decoder.Info.output_components != 3)
     {
-        std::strcpy(decoder.Error.Message, "unexpected colour components");
+        std::strcpy(decoder.Message, "unexpected colour components");
         return false;
     }
     while (decoder.Info.output_scanline < decoder.Info.output_height)
@@ -84,6 +106,16 @@ bool ReadPixels(TJpegDecoder& decoder, unsigned char* pixels, size_t stride)
     }
     jpeg_finish_decompress(&decoder.Info);
     return true;
+}
+
+QString FailureReason(const TJpegDecoder& decoder)
+{
+    if (decoder.TooManyScans)
+        return QStringLiteral("it has more than %1 scans").arg(decoder.Limits.MaxScans);
+    const int code = decoder.Error.msg_code;
+    if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
+        return QStringLiteral("decoding it needs more than %1 MiB").arg(decoder.Limits.MaxMemory >> 20);
+    return QString::fromLatin1(decoder.Message);
 }
 
 [[noreturn]] void FailDecoding(const QString& pictureName, const QString& reason)
@@ -98,23 +130,31 @@ quint32 ReadLittleEndian32(const char* bytes)
 }
 } // namespace
 
-QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName)
+QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits)
 {
     const auto* const data = reinterpret_cast<const unsigned char*>(jpeg.constData());
     if (jpeg.size() < 4 || data[0] != 0xFF || data[1] != 0xD8)
         FailDecoding(pictureName, QStringLiteral("not a JPEG file"));
     TJpegDecoder decoder;
+    decoder.Limits = limits;
     if (!ReadHeader(decoder, data, static_cast<unsigned long>(jpeg.size())))
-        FailDecoding(pictureName, QString::fromLatin1(decoder.Error.Message));
+        FailDecoding(pictureName, FailureReason(decoder));
     const JDIMENSION width = decoder.Info.image_width;
     const JDIMENSION height = decoder.Info.image_height;
-    if (width == 0 || height == 0 || width > TGLPersistentImage::MaxSide || height > TGLPersistentImage::MaxSide)
-        FailDecoding(pictureName, QStringLiteral("its size %1 x %2 is out of range").arg(width).arg(height));
+    if (width == 0 || height == 0)
+        FailDecoding(pictureName, QStringLiteral("it has no pixels"));
+    const auto maxSide = static_cast<JDIMENSION>(limits.MaxSide);
+    if (width > maxSide || height > maxSide)
+        throw EInvalidGraphic(QStringLiteral("The picture \"%1\" is too large: %2 x %3 pixels, more than %4 x %4")
+                                  .arg(pictureName)
+                                  .arg(width)
+                                  .arg(height)
+                                  .arg(maxSide));
     QImage picture(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB888);
     if (picture.isNull())
         FailDecoding(pictureName, QStringLiteral("out of memory"));
     if (!ReadPixels(decoder, picture.bits(), static_cast<size_t>(picture.bytesPerLine())))
-        FailDecoding(pictureName, QString::fromLatin1(decoder.Error.Message));
+        FailDecoding(pictureName, FailureReason(decoder));
     return picture;
 }
 

@@ -10,9 +10,25 @@
 
 #include <functional>
 
+// What decoding one stored picture may cost. Stored pictures are decoded
+// before any rendering context exists, so the largest side is fixed rather
+// than asked of the driver.
+struct TJpegLimits
+{
+    // A picture wider or taller than this is refused before decoding.
+    int MaxSide = 8192;
+    // libjpeg's own working memory. A progressive picture keeps every
+    // coefficient until its last scan: 2 bytes for each sample of up to three
+    // full-size components, plus a little for tables and row buffers.
+    long MaxMemory = 3L * 8192 * 8192 * 2 + (16L << 20);
+    // Every scan of a progressive picture passes over the whole picture again;
+    // real files have ten or so.
+    int MaxScans = 100;
+};
+
 // Decodes a complete JPEG file into a 24-bit picture. `pictureName` names the
 // picture in the failure's text.
-QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName);
+QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits = {});
 
 // A texture image kept with the layout: the JPEG file as stored and the picture
 // decoded from it. In a layout it is given as the name of a file beside the
@@ -24,9 +40,6 @@ class TGLPersistentImage : public QObject, public TLayoutValue
     Q_OBJECT
 
 public:
-    // Sides beyond this are refused rather than allocated.
-    static constexpr int MaxSide = 16384;
-
     explicit TGLPersistentImage(QObject* owner);
 
     // Decodes first, so that a failure leaves the image as it was.

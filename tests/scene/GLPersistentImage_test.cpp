@@ -1,0 +1,127 @@
+#include "scene/GLPersistentImage.h"
+
+#include "JpegFixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+using JpegFixtures::FindMarker;
+
+// The picture's colours well away from the edge between the halves, which
+// chroma subsampling blurs.
+void ExpectRedOverBlue(const QImage& picture)
+{
+    ASSERT_FALSE(picture.isNull());
+    const QColor top = picture.pixelColor(picture.width() / 2, picture.height() / 4);
+    const QColor bottom = picture.pixelColor(picture.width() / 2, picture.height() * 3 / 4);
+    EXPECT_NEAR(top.red(), 255, 4);
+    EXPECT_NEAR(top.green(), 0, 4);
+    EXPECT_NEAR(top.blue(), 0, 4);
+    EXPECT_NEAR(bottom.red(), 0, 4);
+    EXPECT_NEAR(bottom.green(), 0, 4);
+    EXPECT_NEAR(bottom.blue(), 255, 4);
+}
+
+// The failure's text when decoding is refused, empty when it is not.
+QString RefusalOf(const QByteArray& jpeg, const QString& name, const TJpegLimits& limits = {})
+{
+    try
+    {
+        DecodeJpeg(jpeg, name, limits);
+        return {};
+    }
+    catch (const EInvalidGraphic& error)
+    {
+        return error.Message();
+    }
+}
+
+// A progressive grey picture of `scans` scans: its first scan carries the DC
+// coefficients, every other one sends the same AC coefficients again, which
+// libjpeg accepts without a warning. Only the time spent grows with the count.
+QByteArray GreyWithScans(int scans)
+{
+    static const jpeg_scan_info script[2] = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+    QByteArray jpeg = JpegFixtures::Encode(JpegFixtures::RedOverBlue(32, 32), [](jpeg_compress_struct& info) {
+        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+        info.scan_info = script;
+        info.num_scans = 2;
+    });
+    const qsizetype acScan = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype end = jpeg.size() - 2;
+    const QByteArray scan = jpeg.mid(acScan, end - acScan);
+    for (int i = 2; i < scans; ++i)
+        jpeg.insert(end, scan);
+    return jpeg;
+}
+
+// Three components at full resolution: the most coefficients a picture of a
+// given size can make libjpeg keep.
+QByteArray FullResolutionProgressive(int width, int height)
+{
+    return JpegFixtures::Encode(JpegFixtures::RedOverBlue(width, height), [](jpeg_compress_struct& info) {
+        info.comp_info[0].h_samp_factor = 1;
+        info.comp_info[0].v_samp_factor = 1;
+        jpeg_simple_progression(&info);
+    });
+}
+} // namespace
+
+TEST(PersistentImageTest, RefusesPicturesAbove8192PixelsASideBeforeDecodingThem)
+{
+    // A few hundred bytes that claim 16380 x 16380 pixels: decoding them would
+    // allocate 1.5 GiB before libjpeg noticed that the data is missing.
+    QByteArray bomb = JpegFixtures::EncodeProgressive(JpegFixtures::RedOverBlue(16, 16));
+    JpegFixtures::SetFrameSize(bomb, 16380, 16380);
+    TGLPersistentImage image(nullptr);
+    image.LoadJpeg(JpegFixtures::Flat(8, 8), QStringLiteral("before.jpg"));
+    try
+    {
+        image.LoadJpeg(bomb, QStringLiteral("bomb.jpg"));
+        FAIL() << "the picture was accepted";
+    }
+    catch (const EInvalidGraphic& error)
+    {
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("The picture \"bomb.jpg\" is too large: 16380 x 16380 pixels, more than 8192 x 8192"));
+    }
+    EXPECT_EQ(image.PictureName(), QStringLiteral("before.jpg"));
+    EXPECT_EQ(image.Width(), 8);
+
+    // Either side alone decides, and 8192 itself is allowed.
+    EXPECT_FALSE(RefusalOf(JpegFixtures::Flat(8193, 8), QStringLiteral("wide")).isEmpty());
+    EXPECT_FALSE(RefusalOf(JpegFixtures::Flat(8, 8193), QStringLiteral("tall")).isEmpty());
+    EXPECT_EQ(DecodeJpeg(JpegFixtures::Flat(8192, 8), QStringLiteral("widest")).width(), 8192);
+    EXPECT_EQ(DecodeJpeg(JpegFixtures::Flat(8, 8192), QStringLiteral("tallest")).height(), 8192);
+}
+
+TEST(PersistentImageTest, StopsProgressivePicturesAtTheHundredthScan)
+{
+    const QImage hundred = DecodeJpeg(GreyWithScans(100), QStringLiteral("many.jpg"));
+    // Grey levels of red (0.299 x 255) and blue (0.114 x 255).
+    EXPECT_NEAR(qRed(hundred.pixel(16, 4)), 76, 3);
+    EXPECT_NEAR(qRed(hundred.pixel(16, 28)), 29, 3);
+
+    EXPECT_EQ(RefusalOf(GreyWithScans(101), QStringLiteral("endless.jpg")),
+              QStringLiteral("The picture \"endless.jpg\" cannot be decoded: it has more than 100 scans"));
+}
+
+TEST(PersistentImageTest, CapsTheMemoryLibjpegMayUse)
+{
+    // 512 x 512 x 3 coefficients of 2 bytes: 1.5 MiB kept until the last scan.
+    const QByteArray jpeg = FullResolutionProgressive(512, 512);
+    ExpectRedOverBlue(DecodeJpeg(jpeg, QStringLiteral("fits.jpg")));
+    TJpegLimits small;
+    small.MaxMemory = 1L << 20;
+    EXPECT_EQ(RefusalOf(jpeg, QStringLiteral("greedy.jpg"), small),
+              QStringLiteral("The picture \"greedy.jpg\" cannot be decoded: decoding it needs more than 1 MiB"));
+
+    // The largest picture allowed gets its memory: this one is refused only
+    // when libjpeg reads past its data.
+    QByteArray largest = FullResolutionProgressive(16, 16);
+    JpegFixtures::SetFrameSize(largest, 8192, 8192);
+    const QString refusal = RefusalOf(largest, QStringLiteral("largest.jpg"));
+    EXPECT_FALSE(refusal.isEmpty());
+    EXPECT_FALSE(refusal.contains(QStringLiteral("MiB"))) << refusal.toStdString();
+}
