@@ -48,11 +48,30 @@ void JumpOnError(j_common_ptr info)
     std::longjmp(decoder.Jump, 1);
 }
 
-// Warnings (premature end of data, corrupt segments) would otherwise give a
-// partly grey picture; a stored texture that is damaged is refused instead.
-void FailOnWarning(j_common_ptr info, int level)
+// Warnings after which every pixel is still what the file meant: stray bytes
+// between segments (common in files from cameras and editors), versions or
+// codes in optional markers that libjpeg does not know, and scan headers of a
+// sequential file with needless values.
+bool IsHarmlessWarning(int code)
 {
-    if (level < 0)
+    switch (code)
+    {
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_JFIF_MAJOR:
+    case JWRN_ADOBE_XFORM:
+    case JWRN_NOT_SEQUENTIAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The other warnings (premature end of data, corrupt entropy codes, an
+// inconsistent progression) would give a partly grey picture; a stored
+// texture that is damaged is refused instead.
+void FailOnDamage(j_common_ptr info, int level)
+{
+    if (level < 0 && !IsHarmlessWarning(info->err->msg_code))
         JumpOnError(info);
 }
 
@@ -72,7 +91,7 @@ bool ReadHeader(TJpegDecoder& decoder, const unsigned char* data, unsigned long 
 {
     decoder.Info.err = jpeg_std_error(&decoder.Error);
     decoder.Error.error_exit = JumpOnError;
-    decoder.Error.emit_message = FailOnWarning;
+    decoder.Error.emit_message = FailOnDamage;
     decoder.Info.client_data = &decoder;
     if (setjmp(decoder.Jump) != 0)
         return false;

@@ -125,3 +125,70 @@ TEST(PersistentImageTest, CapsTheMemoryLibjpegMayUse)
     EXPECT_FALSE(refusal.isEmpty());
     EXPECT_FALSE(refusal.contains(QStringLiteral("MiB"))) << refusal.toStdString();
 }
+
+TEST(PersistentImageTest, AcceptsTheHarmlessWarningsOfRealFiles)
+{
+    const QImage source = JpegFixtures::RedOverBlue(64, 64);
+    const QByteArray baseline = JpegFixtures::Encode(source);
+    const QByteArray junk("\x12\x34\x56", 3);
+
+    // Stray bytes between header segments, before the end marker after the
+    // pixel data, and between the scans of a progressive picture.
+    QByteArray beforeTables = baseline;
+    beforeTables.insert(FindMarker(baseline, 0xDB), junk);
+    ExpectRedOverBlue(DecodeJpeg(beforeTables, QStringLiteral("tables.jpg")));
+    QByteArray beforeEnd = baseline;
+    beforeEnd.insert(baseline.size() - 2, junk);
+    ExpectRedOverBlue(DecodeJpeg(beforeEnd, QStringLiteral("end.jpg")));
+    QByteArray betweenScans = JpegFixtures::EncodeProgressive(source);
+    betweenScans.insert(FindMarker(betweenScans, 0xDA, FindMarker(betweenScans, 0xDA) + 2), junk);
+    ExpectRedOverBlue(DecodeJpeg(betweenScans, QStringLiteral("scans.jpg")));
+
+    // A JFIF marker of a later major version: FF E0, length (2), "JFIF\0", version.
+    QByteArray laterJfif = baseline;
+    const qsizetype jfif = FindMarker(laterJfif, 0xE0);
+    ASSERT_EQ(laterJfif.mid(jfif + 4, 5), QByteArray("JFIF\0", 5));
+    laterJfif[jfif + 9] = 2;
+    ExpectRedOverBlue(DecodeJpeg(laterJfif, QStringLiteral("jfif2.jpg")));
+
+    // An Adobe marker with a colour transform code libjpeg does not know:
+    // FF EE, length (2), "Adobe", version (2), flags (2 + 2), transform.
+    QByteArray adobe = JpegFixtures::Encode(source, [](jpeg_compress_struct& info) {
+        info.write_JFIF_header = FALSE;
+        info.write_Adobe_marker = TRUE;
+    });
+    const qsizetype app14 = FindMarker(adobe, 0xEE);
+    ASSERT_EQ(adobe.mid(app14 + 4, 5), QByteArray("Adobe"));
+    adobe[app14 + 15] = 7;
+    ExpectRedOverBlue(DecodeJpeg(adobe, QStringLiteral("adobe.jpg")));
+
+    // A sequential scan header whose spectral end is not 63, which sequential
+    // decoding ignores: FF DA, length (2), count, 3 x (component, tables), Ss, Se.
+    QByteArray oddScan = baseline;
+    const qsizetype scan = FindMarker(oddScan, 0xDA);
+    ASSERT_EQ(oddScan[scan + 4], 3);
+    ASSERT_EQ(oddScan[scan + 12], 63);
+    oddScan[scan + 12] = 0;
+    ExpectRedOverBlue(DecodeJpeg(oddScan, QStringLiteral("sos.jpg")));
+}
+
+TEST(PersistentImageTest, RefusesTruncatedPicturesEvenAfterAHarmlessWarning)
+{
+    const QByteArray progressive = JpegFixtures::EncodeProgressive(JpegFixtures::RedOverBlue(64, 64));
+    const qsizetype secondScan = FindMarker(progressive, 0xDA, FindMarker(progressive, 0xDA) + 2);
+    const qsizetype lastScan = progressive.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(lastScan, secondScan);
+
+    // Cut where a scan begins: every scan present is whole, the later ones missing.
+    EXPECT_TRUE(RefusalOf(progressive.left(secondScan), QStringLiteral("cut.jpg"))
+                    .endsWith(QStringLiteral("Premature end of JPEG file")));
+    // Cut inside the last scan.
+    EXPECT_FALSE(RefusalOf(progressive.left((lastScan + progressive.size()) / 2), QStringLiteral("cut.jpg")).isEmpty());
+    // Stray bytes first, then the cut.
+    QByteArray strayThenCut = progressive.left(secondScan);
+    strayThenCut.insert(FindMarker(strayThenCut, 0xDB), QByteArray("\x12\x34", 2));
+    EXPECT_TRUE(RefusalOf(strayThenCut, QStringLiteral("cut.jpg")).endsWith(QStringLiteral("Premature end of JPEG file")));
+    // A baseline picture cut inside its pixel data.
+    const QByteArray baseline = JpegFixtures::Encode(JpegFixtures::RedOverBlue(64, 64));
+    EXPECT_FALSE(RefusalOf(baseline.left(baseline.size() - 40), QStringLiteral("cut.jpg")).isEmpty());
+}
