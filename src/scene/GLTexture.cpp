@@ -157,7 +157,8 @@ int MaxTextureSize()
     return size;
 }
 
-QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMipmaps, int maxSize)
+QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMipmaps, int maxSize,
+                      TImageScaler scale)
 {
     const QSize size = TextureSizeFor(image.Width, image.Height, maxSize);
     const std::uint8_t* pixels = image.Data.data();
@@ -165,8 +166,18 @@ QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMi
     if (size.width() != image.Width || size.height() != image.Height)
     {
         scaled.resize(static_cast<size_t>(size.width()) * size.height() * 4);
-        gluScaleImage(GL_RGBA, image.Width, image.Height, GL_UNSIGNED_BYTE, pixels, size.width(), size.height(),
-                      GL_UNSIGNED_BYTE, scaled.data());
+        const GLint result = scale(GL_RGBA, image.Width, image.Height, GL_UNSIGNED_BYTE, pixels, size.width(),
+                                   size.height(), GL_UNSIGNED_BYTE, scaled.data());
+        // The buffer is still all zeros then: uploading it would show a black
+        // texture as if nothing had gone wrong.
+        if (result != 0)
+            throw EOpenGLError(QStringLiteral("A %1 x %2 picture cannot be rescaled to %3 x %4: %5")
+                                   .arg(image.Width)
+                                   .arg(image.Height)
+                                   .arg(size.width())
+                                   .arg(size.height())
+                                   .arg(QString::fromLatin1(reinterpret_cast<const char*>(
+                                       gluErrorString(static_cast<GLenum>(result))))));
         pixels = scaled.data();
     }
     if (!withMipmaps)

@@ -4,6 +4,7 @@
 #include "GLPersistentImage.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <QImage>
 #include <QObject>
@@ -146,10 +147,15 @@ int NextPowerOfTwo(int value);
 QSize TextureSizeFor(int width, int height, int maxSize);
 // GL_MAX_TEXTURE_SIZE of the current context.
 int MaxTextureSize();
+// Rescales pixels with gluScaleImage's arguments; returns 0 or a GLU error.
+using TImageScaler = GLint (*)(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typeIn, const void* dataIn,
+                               GLsizei widthOut, GLsizei heightOut, GLenum typeOut, void* dataOut);
 // Uploads the image to the texture bound to GL_TEXTURE_2D, rescaled to
 // TextureSizeFor(.., maxSize) when needed, with a full mipmap chain when
-// asked for. Returns the size uploaded.
-QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMipmaps, int maxSize);
+// asked for. Returns the size uploaded. A rescale that fails raises
+// EOpenGLError and uploads nothing; tests pass a `scale` that fails.
+QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMipmaps, int maxSize,
+                      TImageScaler scale = gluScaleImage);
 // The perspective hint and the unpacking layout uploads expect: rows aligned
 // to 4 bytes, nothing skipped.
 void PrepareImageUnpacking();

@@ -215,6 +215,28 @@ TEST_F(GLTextureTest, MapsItsPropertiesToOpenGL)
     EXPECT_EQ(InternalFormatToGL(tfLuminanceAlpha), GL_LUMINANCE8_ALPHA8);
 }
 
+TEST_F(GLTextureTest, ReportsAFailedRescaleInsteadOfUploadingABlackTexture)
+{
+    const auto outOfMemory = [](GLenum, GLsizei, GLsizei, GLenum, const void*, GLsizei, GLsizei, GLenum,
+                                void*) -> GLint { return GLU_OUT_OF_MEMORY; };
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    PrepareImageUnpacking();
+    const TRGBAImage image = PictureToRGBA(JpegFixtures::RedOverBlue(300, 200));
+    try
+    {
+        UploadRGBAImage(image, GL_RGBA8, false, 4096, outOfMemory);
+        FAIL() << "the failed rescale was not reported";
+    }
+    catch (const EOpenGLError& error)
+    {
+        EXPECT_EQ(error.Message(), QStringLiteral("A 300 x 200 picture cannot be rescaled to 512 x 256: out of memory"));
+    }
+    EXPECT_EQ(LevelParameter(0, GL_TEXTURE_WIDTH), 0);
+    glDeleteTextures(1, &name);
+}
+
 TEST_F(GLTextureTest, LeavesAnEmptyPictureWithoutPixels)
 {
     TGLTexture texture(nullptr);
