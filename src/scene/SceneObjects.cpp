@@ -380,6 +380,8 @@ void TGLBaseSceneObject::Remove(TGLBaseSceneObject* child, bool keepChildren)
         return;
     FChildren.erase(FChildren.begin() + index);
     child->FParent = nullptr;
+    // Its world matrices were built on this object's.
+    child->InvalidateWorld();
     if (!IsDestroying() && !child->IsDestroying())
     {
         child->setParent(nullptr);

@@ -188,6 +188,27 @@ TEST(SceneObject, TreeOperationsKeepOrderAndOwnership)
     EXPECT_EQ(root.Count(), 2);
 }
 
+TEST(SceneObject, RemovedObjectNoLongerFollowsItsFormerParent)
+{
+    TGLSceneObject parent(nullptr);
+    parent.SetPosition(PointMake(5, 0, 0));
+    auto* child = new TGLSceneObject(nullptr);
+    parent.AddChild(child);
+    child->SetPosition(PointMake(1, 0, 0));
+    auto* grandchild = new TGLSceneObject(nullptr);
+    child->AddChild(grandchild);
+    grandchild->SetPosition(PointMake(0, 1, 0));
+    ExpectVector(child->WorldPosition(), 6, 0, 0);
+    ExpectVector(grandchild->WorldPosition(), 6, 1, 0);
+    ExpectVector(grandchild->WorldToLocal(PointMake(6, 1, 0)), 0, 0, 0);
+
+    parent.Remove(child, false);
+    const std::unique_ptr<TGLSceneObject> removed(child);
+    ExpectVector(child->WorldPosition(), 1, 0, 0);
+    ExpectVector(grandchild->WorldPosition(), 1, 1, 0);
+    ExpectVector(grandchild->WorldToLocal(PointMake(1, 1, 0)), 0, 0, 0);
+}
+
 TEST(SceneObject, BlendedChildrenDrawLastFarthestFirst)
 {
     TGLTestContext::Use();
