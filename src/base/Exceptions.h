@@ -78,3 +78,8 @@ class EGLBitmapFontError : public Exception
 public:
     using Exception::Exception;
 };
+
+// A consistency check that fails while an object is being destroyed. Nothing
+// may be thrown out of a destructor and going on would leave dangling state,
+// so the condition goes to the error stream and the program stops.
+[[noreturn]] void AbortOnFailedAssertion(const QString& message);
