@@ -35,7 +35,8 @@ public:
     using Exception::Exception;
 };
 
-// A consistency check that failed, such as a cyclic material reference.
+// A programming error caught by a consistency check, in every build type: a
+// cyclic material reference, an unbalanced EndUpdate, an unknown mode.
 class EAssertionFailed : public Exception
 {
 public:
@@ -56,12 +57,12 @@ public:
     using Exception::Exception;
 };
 
-// A render or pick requested while the buffer is already drawing, or an
-// unbalanced matrix stack.
-class EGLRenderingError : public Exception
+// A pick requested while the buffer is already drawing, or an unbalanced
+// matrix stack: programming errors of the render pass.
+class EGLRenderingError : public EAssertionFailed
 {
 public:
-    using Exception::Exception;
+    using EAssertionFailed::EAssertionFailed;
 };
 
 // A picture that cannot be decoded: corrupt, truncated, or of absurd size.
@@ -77,3 +78,8 @@ class EGLBitmapFontError : public Exception
 public:
     using Exception::Exception;
 };
+
+// A consistency check that fails while an object is being destroyed. Nothing
+// may be thrown out of a destructor and going on would leave dangling state,
+// so the condition goes to the error stream and the program stops.
+[[noreturn]] void AbortOnFailedAssertion(const QString& message);

@@ -12,7 +12,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <cstdlib>
 
@@ -134,11 +133,13 @@ TGLCustomBitmapFont::TGLCustomBitmapFont(QObject* AOwner)
 TGLCustomBitmapFont::~TGLCustomBitmapFont()
 {
     MarkDestroying();
-    // Users drop their reference, which takes them off the list.
+    // Users drop their reference, which takes them off the list; one that
+    // stays would draw with a deleted font.
     const std::vector<TGLBitmapFontUser*> users = FUsers;
     for (TGLBitmapFontUser* user : users)
         user->BitmapFontDestroyed(this);
-    assert(FUsers.empty());
+    if (!FUsers.empty())
+        AbortOnFailedAssertion(QStringLiteral("Bitmap font destroyed while it still has users"));
     ReleaseTexture();
 }
 
@@ -446,10 +447,9 @@ void TGLCustomBitmapFont::RenderString(TRenderContextInfo& info, const QString& 
 
 void TGLCustomBitmapFont::RegisterUser(TGLBitmapFontUser* user)
 {
-    const bool known = std::find(FUsers.begin(), FUsers.end(), user) != FUsers.end();
-    assert(!known && "The same user was added twice");
-    if (!known)
-        FUsers.push_back(user);
+    if (std::find(FUsers.begin(), FUsers.end(), user) != FUsers.end())
+        throw EAssertionFailed(QStringLiteral("Bitmap font user added twice"));
+    FUsers.push_back(user);
 }
 
 void TGLCustomBitmapFont::UnRegisterUser(TGLBitmapFontUser* user)

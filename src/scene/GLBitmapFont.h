@@ -142,6 +142,7 @@ public:
     };
 
     explicit TGLCustomBitmapFont(QObject* AOwner);
+    // Tells every user to drop the font; aborts the program when one keeps it.
     ~TGLCustomBitmapFont() override;
 
     TBitmapFontRanges* Ranges() const { return FRanges; }
@@ -182,6 +183,7 @@ public:
                       BitmapFontTypes::TTextLayout layout, const TColorVector& color, const TVector* position = nullptr,
                       bool reverseY = false);
 
+    // A user registered twice is a programming error: EAssertionFailed.
     void RegisterUser(TGLBitmapFontUser* user);
     void UnRegisterUser(TGLBitmapFontUser* user);
     int UserCount() const { return static_cast<int>(FUsers.size()); }

@@ -13,7 +13,9 @@ TGLCamera::TGLCamera(QObject* AOwner) : TGLBaseSceneObject(AOwner)
 
 void TGLCamera::SetFocalLength(float value)
 {
-    if (value <= 0)
+    // A field of view of 0 degrees gives an infinite length (and one over a
+    // zero-sized viewport no number at all): no frustum can be built from either.
+    if (!(value > 0) || std::isinf(value))
         value = 1;
     if (value == FFocalLength)
         return;

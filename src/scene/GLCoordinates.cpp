@@ -1,10 +1,9 @@
 #include "GLCoordinates.h"
 
+#include "Exceptions.h"
 #include "LayoutReader.h"
 
 #include <QJsonArray>
-
-#include <cassert>
 
 TGLCoordinates::TGLCoordinates(QObject* owner, const TVector& value, TGLCoordinatesStyle style)
     : QObject(owner), FCoords(value), FStyle(style)
@@ -22,14 +21,16 @@ void TGLCoordinates::SetComponent(int index, float value)
 
 void TGLCoordinates::SetPoint(float x, float y, float z)
 {
-    assert(FStyle != csVector && "a direction cannot take a point");
+    if (FStyle == csVector)
+        throw EAssertionFailed(QStringLiteral("SetPoint on direction (csVector) coordinates"));
     FCoords = {x, y, z, 1};
     NotifyChanged();
 }
 
 void TGLCoordinates::SetVector(float x, float y, float z)
 {
-    assert(FStyle != csPoint && "a point cannot take a direction");
+    if (FStyle == csPoint)
+        throw EAssertionFailed(QStringLiteral("SetVector on point (csPoint) coordinates"));
     FCoords = {x, y, z, 0};
     NotifyChanged();
 }

@@ -59,9 +59,9 @@ public:
 
     // Index 0 X, 1 Y, 2 Z, 3 W; notifies.
     void SetComponent(int index, float value);
-    // Not for directions.
+    // Not for directions: EAssertionFailed.
     void SetPoint(float x, float y, float z);
-    // Not for points.
+    // Not for points: EAssertionFailed.
     void SetVector(float x, float y, float z);
     // All four, then W as the style wants it; notifies.
     void SetAsVector(const TVector& value);

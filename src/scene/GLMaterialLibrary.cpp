@@ -1,13 +1,13 @@
 #include "GLMaterialLibrary.h"
 
 #include "ClassRegistry.h"
+#include "Exceptions.h"
 #include "GLStateCache.h"
 #include "LayoutReader.h"
 
 #include <QJsonArray>
 
 #include <algorithm>
-#include <cassert>
 
 namespace
 {
@@ -220,7 +220,8 @@ TGLMaterialLibrary::~TGLMaterialLibrary()
 {
     MarkDestroying();
     for (int i = 0; i < FMaterials->Count(); ++i)
-        assert(!FMaterials->Items(i)->IsApplied() && "Unbalanced material application");
+        if (FMaterials->Items(i)->IsApplied())
+            AbortOnFailedAssertion(QStringLiteral("Unbalanced material application"));
     // Users are told while the library is still whole.
     FMaterials->Clear();
 }

@@ -124,6 +124,7 @@ class TGLMaterialLibrary : public TComponent
 
 public:
     explicit TGLMaterialLibrary(QObject* AOwner);
+    // Aborts the program when one of its materials is still applied.
     ~TGLMaterialLibrary() override;
 
     TGLLibMaterials* Materials() const { return FMaterials; }

@@ -2,13 +2,13 @@
 
 #include "ClassRegistry.h"
 #include "Events.h"
+#include "Exceptions.h"
 #include "GLMaterial.h"
 #include "GLStateCache.h"
 
 #include <QOpenGLContext>
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 
 namespace
@@ -306,9 +306,8 @@ void TGLBaseSceneObject::NotifyChanged()
 
 void TGLBaseSceneObject::EndUpdate()
 {
-    assert(FUpdateCount > 0 && "Unbalanced Begin/EndUpdate");
     if (FUpdateCount <= 0)
-        return;
+        throw EAssertionFailed(QStringLiteral("Unbalanced Begin/EndUpdate"));
     if (--FUpdateCount == 0)
         NotifyChanged();
 }
@@ -380,6 +379,8 @@ void TGLBaseSceneObject::Remove(TGLBaseSceneObject* child, bool keepChildren)
         return;
     FChildren.erase(FChildren.begin() + index);
     child->FParent = nullptr;
+    // Its world matrices were built on this object's.
+    child->InvalidateWorld();
     if (!IsDestroying() && !child->IsDestroying())
     {
         child->setParent(nullptr);
@@ -457,7 +458,7 @@ void TGLBaseSceneObject::RenderObject(TRenderContextInfo& info)
         renderSelf = true;
         break;
     default:
-        assert(false && "Unknown visibility culling option");
+        throw EAssertionFailed(QStringLiteral("Unknown visibility culling option"));
     }
     glPushMatrix();
     glMultMatrixf(LocalMatrix().Data());
@@ -580,25 +581,21 @@ void TGLBaseSceneObject::RenderChildRange(int first, int last, TRenderContextInf
 // first; with blended-last, opaque children draw at once in list order.
 void TGLBaseSceneObject::RenderSorted(TRenderContextInfo& info)
 {
+    const TGLObjectsSorting sorting = info.ObjectsSorting;
+    if (sorting != osRenderFarthestFirst && sorting != osRenderBlendedLast && sorting != osRenderNearestFirst)
+        throw EAssertionFailed(QStringLiteral("Unknown objects sorting option"));
     const size_t mark = FSortList.size();
     for (TGLBaseSceneObject* child : FChildren)
     {
         if (!child->Visible())
             continue;
-        const TGLObjectsSorting sorting = info.ObjectsSorting;
         if (sorting == osRenderBlendedLast && !child->IsBlended())
         {
             child->RenderObject(info);
             continue;
         }
         const float distance2 = VectorDistance2(child->BarycenterWorldPosition(), info.CameraPosition);
-        switch (sorting)
-        {
-        case osRenderFarthestFirst:
-        case osRenderBlendedLast: FSortList.emplace_back(distance2 + 1, child); break;
-        case osRenderNearestFirst: FSortList.emplace_back(-1 - distance2, child); break;
-        default: assert(false && "Unknown objects sorting option"); break;
-        }
+        FSortList.emplace_back(sorting == osRenderNearestFirst ? -1 - distance2 : distance2 + 1, child);
     }
     std::sort(FSortList.begin() + static_cast<std::ptrdiff_t>(mark), FSortList.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -743,9 +740,8 @@ void TGLScene::Advance(double deltaTime, double newTime)
 
 void TGLScene::EndUpdate()
 {
-    assert(FUpdateCount > 0 && "Unbalanced Begin/EndUpdate");
     if (FUpdateCount <= 0)
-        return;
+        throw EAssertionFailed(QStringLiteral("Unbalanced Begin/EndUpdate"));
     if (--FUpdateCount == 0)
         NotifyChanged(this);
 }

@@ -2,6 +2,7 @@
 #include "scene/GLStateCache.h"
 #include "scene/RenderContextInfo.h"
 
+#include "AssertionMessage.h"
 #include "GLTestContext.h"
 
 #include <QFontDatabase>
@@ -40,6 +41,14 @@ int Advance(const QFontMetrics& metrics, char c)
 {
     return metrics.horizontalAdvance(QLatin1Char(c));
 }
+
+// A user that ignores the font going away, as a faulty one would.
+class TStubbornUser : public TGLBitmapFontUser
+{
+public:
+    void BitmapFontChanged(TGLCustomBitmapFont*) override {}
+    void BitmapFontDestroyed(TGLCustomBitmapFont*) override {}
+};
 
 // Draws once in the current context, which uploads the glyph texture.
 void DrawString(TGLCustomBitmapFont& font, const QString& text)
@@ -292,4 +301,27 @@ TEST(GLBitmapFont, PictureSitsUnscaledAtTheTopLeftOfItsTextureWithIntensityRound
     EXPECT_EQ(texel(6, 0)[3], 0);
     EXPECT_EQ(texel(0, 3)[1], 0);
     EXPECT_EQ(texel(0, 3)[3], 0);
+}
+
+TEST(GLBitmapFont, UserRegisteredTwiceIsAnAssertionFailure)
+{
+    TGLWindowsBitmapFont font(nullptr);
+    TStubbornUser user;
+    font.RegisterUser(&user);
+    EXPECT_EQ(AssertionMessage([&] { font.RegisterUser(&user); }), "Bitmap font user added twice");
+    EXPECT_EQ(font.UserCount(), 1);
+    font.UnRegisterUser(&user);
+    EXPECT_EQ(font.UserCount(), 0);
+}
+
+TEST(GLBitmapFontDeathTest, FontDestroyedWhileAUserKeepsItStopsTheProgram)
+{
+    // The child process starts afresh: forking would copy Qt's threads' state.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TStubbornUser user;
+    auto* const font = new TGLWindowsBitmapFont(nullptr);
+    font->RegisterUser(&user);
+    EXPECT_DEATH(delete font, "Assertion failed: Bitmap font destroyed while it still has users");
+    font->UnRegisterUser(&user);
+    delete font;
 }

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -117,6 +118,23 @@ TEST(GLCameraTest, SettersReplaceUnusableLensValues)
     EXPECT_EQ(camera.SceneScale(), 1.0f);
     camera.SetDepthOfView(-3);
     EXPECT_EQ(camera.DepthOfView(), -3.0f);
+}
+
+TEST(GLCameraTest, FieldOfViewWithoutAFiniteFocalLengthGivesOne)
+{
+    TGLCamera camera(nullptr);
+    // tan(0) = 0: the length would be 904 / 0.
+    camera.SetFieldOfView(0, 904);
+    EXPECT_EQ(camera.FocalLength(), 1.0f);
+    camera.SetFocalLength(50);
+    // 0 / 0 over an empty viewport.
+    camera.SetFieldOfView(0, 0);
+    EXPECT_EQ(camera.FocalLength(), 1.0f);
+    camera.SetFocalLength(std::numeric_limits<float>::infinity());
+    EXPECT_EQ(camera.FocalLength(), 1.0f);
+    // 90 degrees over 904 pixels is an ordinary 452.
+    camera.SetFieldOfView(90, 904);
+    EXPECT_NEAR(camera.FocalLength(), 452.0f, 0.01f);
 }
 
 TEST(GLCameraTest, FightCameraProjectsBetweenItsNearAndFarPlanes)

@@ -193,14 +193,14 @@ TEST_F(GLHUDTextTest, ScaleStretchesAndRotationTurnsTheTextRoundItsAnchor)
 {
     FText->SetText(QStringLiteral("A"));
     FText->Position()->SetPoint(50, 40, 0);
-    FText->Scale()->SetPoint(2, 1.5f, 1);
+    FText->Scale()->SetVector(2, 1.5f, 1);
     QImage frame = Frame();
     EXPECT_EQ(Row(frame, 45, 48, 67), "..################..");
     EXPECT_EQ(Column(frame, 55, 38, 56), "..###############..");
 
     // A quarter turn anticlockwise on screen: the block's top edge now runs
     // up from the anchor and its height extends to the right.
-    FText->Scale()->SetPoint(1, 1, 1);
+    FText->Scale()->SetVector(1, 1, 1);
     FText->SetRotation(90);
     frame = Frame();
     EXPECT_EQ(Row(frame, 35, 48, 61), "..##########..");

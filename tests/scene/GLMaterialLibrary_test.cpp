@@ -163,6 +163,20 @@ TEST_F(GLMaterialLibraryTest, AppliesTheLibraryMaterialInsteadOfItsOwn)
     EXPECT_FALSE(material.IsBlended());
 }
 
+using GLMaterialLibraryDeathTest = GLMaterialLibraryTest;
+
+TEST_F(GLMaterialLibraryDeathTest, LibraryDestroyedWhileAMaterialIsAppliedStopsTheProgram)
+{
+    // The child process starts afresh: forking would copy Qt's threads' state.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto* const library = new TGLMaterialLibrary(nullptr);
+    TGLLibMaterial* const applied = library->AddMaterial(QStringLiteral("applied"));
+    applied->Apply(FInfo);
+    EXPECT_DEATH(delete library, "Assertion failed: Unbalanced material application");
+    applied->UnApply(FInfo);
+    delete library;
+}
+
 TEST_F(GLMaterialLibraryTest, LoadsTheTextureMatrixOnlyForAnEnabledTexture)
 {
     TGLLibMaterial* const tiles = FLibrary.AddMaterial(QStringLiteral("tiles"));

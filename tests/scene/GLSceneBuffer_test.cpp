@@ -3,6 +3,8 @@
 #include "GLSceneViewer.h"
 #include "LayoutReader.h"
 
+#include "AssertionMessage.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -199,7 +201,7 @@ TEST_F(GLSceneBufferTest, PickWhileAFrameIsDrawnIsRefused)
         {
             FBuffer->PickObjectAt(100, 100);
         }
-        catch (const EGLRenderingError& error)
+        catch (const EAssertionFailed& error)
         {
             refusal = error.Message();
         }
@@ -210,6 +212,20 @@ TEST_F(GLSceneBufferTest, PickWhileAFrameIsDrawnIsRefused)
     EXPECT_EQ(refusal, QStringLiteral("Already rendering"));
     EXPECT_FALSE(FBuffer->Rendering());
     EXPECT_EQ(FBuffer->FrameCount(), 1);
+}
+
+TEST_F(GLSceneBufferTest, UnbalancedModelViewStackIsAnAssertionFailure)
+{
+    EXPECT_EQ(AssertionMessage([&] { FBuffer->PopModelViewMatrix(); }), "Unbalanced PopModelViewMatrix");
+
+    auto* pusher = new TDirectObject(&FScene);
+    FScene.InsertLayoutChild(pusher);
+    pusher->Draw = [&](TRenderContextInfo&) { FBuffer->PushModelViewMatrix(IdentityMatrix()); };
+    EXPECT_EQ(AssertionMessage([&] { FBuffer->Render(); }), "Unbalance Push/PopModelViewMatrix.");
+    // The stack was emptied with the failure: a balanced frame passes.
+    pusher->Draw = nullptr;
+    EXPECT_NO_THROW(FBuffer->Render());
+    EXPECT_EQ(AssertionMessage([&] { FBuffer->PopModelViewMatrix(); }), "Unbalanced PopModelViewMatrix");
 }
 
 TEST_F(GLSceneBufferTest, FrameRateReadsZeroAfterAResetUntilAFrameIsDrawn)

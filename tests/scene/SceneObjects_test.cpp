@@ -3,6 +3,7 @@
 #include "scene/SceneObjects.h"
 #include "scene/GLStateCache.h"
 
+#include "AssertionMessage.h"
 #include "GLTestContext.h"
 
 #include <QStringList>
@@ -188,6 +189,72 @@ TEST(SceneObject, TreeOperationsKeepOrderAndOwnership)
     EXPECT_EQ(root.Count(), 2);
 }
 
+TEST(SceneObject, RemovedObjectNoLongerFollowsItsFormerParent)
+{
+    TGLSceneObject parent(nullptr);
+    parent.SetPosition(PointMake(5, 0, 0));
+    auto* child = new TGLSceneObject(nullptr);
+    parent.AddChild(child);
+    child->SetPosition(PointMake(1, 0, 0));
+    auto* grandchild = new TGLSceneObject(nullptr);
+    child->AddChild(grandchild);
+    grandchild->SetPosition(PointMake(0, 1, 0));
+    ExpectVector(child->WorldPosition(), 6, 0, 0);
+    ExpectVector(grandchild->WorldPosition(), 6, 1, 0);
+    ExpectVector(grandchild->WorldToLocal(PointMake(6, 1, 0)), 0, 0, 0);
+
+    parent.Remove(child, false);
+    const std::unique_ptr<TGLSceneObject> removed(child);
+    ExpectVector(child->WorldPosition(), 1, 0, 0);
+    ExpectVector(grandchild->WorldPosition(), 1, 1, 0);
+    ExpectVector(grandchild->WorldToLocal(PointMake(1, 1, 0)), 0, 0, 0);
+}
+
+TEST(SceneObject, CoordinatesRefuseAPointForADirectionAndADirectionForAPoint)
+{
+    TGLSceneObject object(nullptr);
+    object.SetPosition(PointMake(1, 2, 3));
+    EXPECT_EQ(AssertionMessage([&] { object.Direction()->SetPoint(1, 0, 0); }),
+              "SetPoint on direction (csVector) coordinates");
+    EXPECT_EQ(AssertionMessage([&] { object.Scale()->SetPoint(2, 2, 2); }),
+              "SetPoint on direction (csVector) coordinates");
+    EXPECT_EQ(AssertionMessage([&] { object.Position()->SetVector(0, 0, 5); }),
+              "SetVector on point (csPoint) coordinates");
+    // Refused before anything was stored.
+    EXPECT_EQ(object.Direction()->AsVector(), (TVector{0, 0, 1, 0}));
+    EXPECT_EQ(object.Scale()->AsVector(), (TVector{1, 1, 1, 0}));
+    EXPECT_EQ(object.Position()->AsVector(), (TVector{1, 2, 3, 1}));
+
+    TGLCoordinates free(nullptr, {0, 0, 0, 0}, csUnknown);
+    free.SetPoint(1, 2, 3);
+    EXPECT_EQ(free.AsVector(), (TVector{1, 2, 3, 1}));
+    free.SetVector(4, 5, 6);
+    EXPECT_EQ(free.AsVector(), (TVector{4, 5, 6, 0}));
+}
+
+TEST(SceneObject, UnknownCullingOrSortingModeIsAnAssertionFailure)
+{
+    TGLTestContext::Use();
+    TGLScene scene(nullptr);
+    TGLStateCache states;
+    TProbe* group = AddProbe(scene.Objects(), "group");
+    AddProbe(group, "a", 1);
+    AddProbe(group, "b", 2);
+    TRenderContextInfo info;
+    info.GLStates = &states;
+
+    group->SetObjectsSorting(static_cast<TGLObjectsSorting>(17));
+    Drawn.clear();
+    EXPECT_EQ(AssertionMessage([&] { scene.Objects()->RenderObject(info); }), "Unknown objects sorting option");
+    EXPECT_EQ(Drawn, QStringList{"group"});
+
+    group->SetObjectsSorting(osNone);
+    group->SetVisibilityCulling(static_cast<TGLVisibilityCulling>(17));
+    Drawn.clear();
+    EXPECT_EQ(AssertionMessage([&] { scene.Objects()->RenderObject(info); }), "Unknown visibility culling option");
+    EXPECT_EQ(Drawn, QStringList{"group"});
+}
+
 TEST(SceneObject, BlendedChildrenDrawLastFarthestFirst)
 {
     TGLTestContext::Use();
@@ -256,6 +323,29 @@ TEST(Scene, ChangesReachItsBuffersUnlessUpdating)
     EXPECT_EQ(listener.FChanges, afterAdding + 1);
     scene.EndUpdate();
     EXPECT_EQ(listener.FChanges, afterAdding + 2);
+    scene.RemoveBuffer(&listener);
+}
+
+TEST(Scene, UnbalancedEndUpdateIsAnAssertionFailureAndKeepsTheCounts)
+{
+    TGLScene scene(nullptr);
+    TListener listener;
+    scene.AddBuffer(&listener);
+    auto* object = new TGLSceneObject(nullptr);
+    scene.Objects()->AddChild(object);
+    EXPECT_EQ(AssertionMessage([&] { object->EndUpdate(); }), "Unbalanced Begin/EndUpdate");
+    EXPECT_EQ(AssertionMessage([&] { scene.EndUpdate(); }), "Unbalanced Begin/EndUpdate");
+
+    // Both counts are still at zero: a balanced pair notifies once at its end.
+    const int before = listener.FChanges;
+    object->BeginUpdate();
+    object->NotifyChanged();
+    EXPECT_EQ(listener.FChanges, before);
+    object->EndUpdate();
+    EXPECT_EQ(listener.FChanges, before + 1);
+    scene.BeginUpdate();
+    scene.EndUpdate();
+    EXPECT_EQ(listener.FChanges, before + 2);
     scene.RemoveBuffer(&listener);
 }
 
