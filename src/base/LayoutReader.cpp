@@ -39,15 +39,8 @@ QObject* ReadObject(const QObject* target, const QMetaProperty& property)
 template <class T>
 std::optional<QVariant> IntegerValue(const QJsonValue& value)
 {
-    if (!value.isDouble())
-        return std::nullopt;
-    const double number = value.toDouble();
-    const bool integral = std::floor(number) == number;
-    const bool inRange = number >= static_cast<double>(std::numeric_limits<T>::lowest()) &&
-                         number <= static_cast<double>(std::numeric_limits<T>::max());
-    if (!integral || !inRange)
-        return std::nullopt;
-    return QVariant::fromValue(static_cast<T>(number));
+    const std::optional<T> number = TLayoutReader::IntegerOf<T>(value);
+    return number ? std::optional<QVariant>(QVariant::fromValue(*number)) : std::nullopt;
 }
 
 std::optional<QVariant> BuiltInValue(QMetaType type, const QJsonValue& value)
@@ -67,7 +60,10 @@ std::optional<QVariant> BuiltInValue(QMetaType type, const QJsonValue& value)
     case QMetaType::Double:
         return value.isDouble() ? std::optional<QVariant>(value.toDouble()) : std::nullopt;
     case QMetaType::Float:
-        return value.isDouble() ? std::optional<QVariant>(static_cast<float>(value.toDouble())) : std::nullopt;
+    {
+        const std::optional<float> number = TLayoutReader::SingleOf(value);
+        return number ? std::optional<QVariant>(*number) : std::nullopt;
+    }
     case QMetaType::QString:
         return value.isString() ? std::optional<QVariant>(value.toString()) : std::nullopt;
     case QMetaType::QChar:
@@ -94,6 +90,17 @@ QString Describe(const QJsonValue& value)
 void TLayoutReader::RegisterConverter(QMetaType type, TConverter converter)
 {
     Converters().insert(type.id(), std::move(converter));
+}
+
+std::optional<float> TLayoutReader::SingleOf(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    // Converting a double beyond the single's range is undefined, not infinite.
+    const double number = value.toDouble();
+    if (!(std::abs(number) <= static_cast<double>(std::numeric_limits<float>::max())))
+        return std::nullopt;
+    return static_cast<float>(number);
 }
 
 TLayoutReader::TLayoutReader(QObject* root, QString layoutPath)
@@ -369,6 +376,14 @@ QObject* TLayoutReader::FindComponent(const QString& name) const
 QString TLayoutReader::SiblingPath(const QString& fileName) const
 {
     return QFileInfo(FLayoutPath).dir().filePath(fileName);
+}
+
+float TLayoutReader::SingleValue(const QJsonValue& value) const
+{
+    const std::optional<float> number = SingleOf(value);
+    if (!number)
+        Fail(QStringLiteral("does not take the value %1").arg(Describe(value)));
+    return *number;
 }
 
 void TLayoutReader::Fail(const QString& what) const

@@ -8,8 +8,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 // Reads a window's stored layout: builds its components by class name, applies
@@ -34,6 +37,13 @@ public:
 
     static void RegisterConverter(QMetaType type, TConverter converter);
 
+    // A stored number as an integer of type T; nothing for a fraction or a
+    // number outside T's range.
+    template <class T>
+    static std::optional<T> IntegerOf(const QJsonValue& value);
+    // A stored number as a single; nothing beyond the single's range.
+    static std::optional<float> SingleOf(const QJsonValue& value);
+
     // `layoutPath` is a file or resource path; images lie beside it.
     TLayoutReader(QObject* root, QString layoutPath);
 
@@ -45,6 +55,8 @@ public:
     // resolve a file stored beside the layout.
     void ApplyProperties(QObject* target, const QJsonValue& properties);
     QString SiblingPath(const QString& fileName) const;
+    // A stored number for a single-precision value; fails when it does not fit.
+    float SingleValue(const QJsonValue& value) const;
     [[noreturn]] void Fail(const QString& what) const;
 
 private:
@@ -77,3 +89,33 @@ private:
     std::vector<QObject*> FCreated;
     std::vector<TFixup> FFixups;
 };
+
+template <class T>
+std::optional<T> TLayoutReader::IntegerOf(const QJsonValue& value)
+{
+    static_assert(std::is_integral_v<T> && sizeof(T) <= 8);
+    if (!value.isDouble())
+        return std::nullopt;
+    // Whole numbers of the 64-bit signed range are kept exactly; others arrive
+    // as doubles, whose conversion is defined only inside T's range.
+    const QVariant stored = value.toVariant();
+    if (stored.typeId() == QMetaType::LongLong)
+    {
+        const qint64 number = stored.toLongLong();
+        bool fits = false;
+        if constexpr (std::is_signed_v<T>)
+            fits = number >= static_cast<qint64>(std::numeric_limits<T>::lowest()) &&
+                   number <= static_cast<qint64>(std::numeric_limits<T>::max());
+        else
+            fits = number >= 0 && static_cast<quint64>(number) <= static_cast<quint64>(std::numeric_limits<T>::max());
+        return fits ? std::optional<T>(static_cast<T>(number)) : std::nullopt;
+    }
+    const double number = value.toDouble();
+    // Both bounds are powers of two, exact in a double; the upper one is
+    // outside the range.
+    const double lowest = static_cast<double>(std::numeric_limits<T>::lowest());
+    const double beyond = std::ldexp(1.0, std::numeric_limits<T>::digits);
+    if (std::floor(number) != number || number < lowest || number >= beyond)
+        return std::nullopt;
+    return static_cast<T>(number);
+}
