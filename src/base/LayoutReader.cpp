@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QMetaEnum>
+#include <QWidget>
 
 #include <cmath>
 #include <limits>
@@ -165,17 +166,16 @@ QObject* TLayoutReader::CreateComponent(const QJsonObject& entry, QObject* paren
     if (FindComponent(FComponent) != nullptr)
         Fail(QStringLiteral("is stored twice"));
     const QString className = entry.value(QStringLiteral("class")).toString();
-    QObject* const component = TClassRegistry::Create(className, parent);
-    if (component == nullptr)
+    const QMetaObject* const kind = TClassRegistry::MetaObject(className);
+    if (kind == nullptr)
         Fail(QStringLiteral("unknown class \"%1\"").arg(className));
+    // Checked before the component exists: a control built under a scene
+    // object would have no window to live in.
+    CheckPlacement(*kind, parent);
+    QObject* const component = TClassRegistry::Create(className, parent);
     component->setObjectName(FComponent);
     if (parent != FRoot)
-    {
-        auto* adopter = dynamic_cast<TLayoutParent*>(parent);
-        if (adopter == nullptr)
-            Fail(QStringLiteral("is stored under \"%1\", which cannot hold components").arg(parent->objectName()));
-        adopter->InsertLayoutChild(component);
-    }
+        dynamic_cast<TLayoutParent*>(parent)->InsertLayoutChild(component);
     FCreated.push_back(component);
     if (auto* loadable = dynamic_cast<TLayoutComponent*>(component))
         loadable->BeginLoading();
@@ -184,6 +184,29 @@ QObject* TLayoutReader::CreateComponent(const QJsonObject& entry, QObject* paren
     ReadComponents(entry.value(QStringLiteral("children")), component);
     FComponent = component->objectName();
     return component;
+}
+
+void TLayoutReader::CheckPlacement(const QMetaObject& kind, QObject* parent) const
+{
+    const QString className = QString::fromLatin1(kind.className());
+    if (parent == FRoot)
+    {
+        const int within = kind.indexOfClassInfo(StoredWithinInfo);
+        if (within >= 0)
+            Fail(QStringLiteral("is a %1, which can only be stored within a %2")
+                     .arg(className, QString::fromLatin1(kind.classInfo(within).value())));
+        if (kind.inherits(&QWidget::staticMetaObject) && !FRoot->isWidgetType())
+            Fail(QStringLiteral("is a %1, a control, which cannot be stored in a %2")
+                     .arg(className, QString::fromLatin1(FRoot->metaObject()->className())));
+        return;
+    }
+    const auto* const holder = dynamic_cast<const TLayoutParent*>(parent);
+    if (holder == nullptr)
+        Fail(QStringLiteral("is stored under \"%1\", which cannot hold components").arg(parent->objectName()));
+    const QMetaObject& held = holder->LayoutChildClass();
+    if (!kind.inherits(&held))
+        Fail(QStringLiteral("is a %1, which cannot be stored under \"%2\": it holds only %3 components")
+                 .arg(className, parent->objectName(), QString::fromLatin1(held.className())));
 }
 
 // A root property named after a component receives it, the way a form's

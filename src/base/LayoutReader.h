@@ -28,6 +28,10 @@
 // A dotted name ("Font.Height") reaches into sub-objects; a sub-object may also
 // be given a list of its own properties. A string stored in a property that
 // holds a component is that component's name.
+//
+// Where a component may be stored depends on its kind: controls and non-visual
+// components directly in the form, others only under a parent that holds them
+// (see TLayoutParent).
 class TLayoutReader
 {
 public:
@@ -72,6 +76,7 @@ private:
     QJsonObject ParseDocument() const;
     void ReadComponents(const QJsonValue& list, QObject* parent);
     QObject* CreateComponent(const QJsonObject& entry, QObject* parent);
+    void CheckPlacement(const QMetaObject& kind, QObject* parent) const;
     void BindField(QObject* component);
     void ApplyProperty(QObject* target, const QString& path, const QJsonValue& value);
     void WriteProperty(QObject* target, const QMetaProperty& property, const QJsonValue& value);

@@ -5,6 +5,7 @@
 #include "base/Graphics.h"
 #include "base/LayoutReader.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -100,6 +101,7 @@ public:
     TNotifyEvent OnPing() const { return FOnPing; }
     void SetOnPing(const TNotifyEvent& value) { FOnPing = value; }
 
+    const QMetaObject& LayoutChildClass() const override { return staticMetaObject; }
     void InsertLayoutChild(QObject* child) override { FChildren << child->objectName(); }
     void Loaded() override
     {
@@ -126,6 +128,33 @@ private:
     double FRatio = 0;
     ushort FSmall = 0;
     TNotifyEvent FOnPing;
+};
+
+// Lives only under a TRecorder.
+class TRecorderPart : public TRecorder
+{
+    Q_OBJECT
+    Q_CLASSINFO("StoredWithin", "TRecorder")
+
+public:
+    using TRecorder::TRecorder;
+};
+
+// Holds no components of its own.
+class TPlain : public TComponent
+{
+    Q_OBJECT
+
+public:
+    using TComponent::TComponent;
+};
+
+class TPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TPanel(QWidget* owner) : QWidget(owner) {}
 };
 
 // A window without fields, for layouts of the game's own classes.
@@ -165,6 +194,9 @@ protected:
     void SetUp() override
     {
         TClassRegistry::RegisterClass<TRecorder>();
+        TClassRegistry::RegisterClass<TRecorderPart>();
+        TClassRegistry::RegisterClass<TPlain>();
+        TClassRegistry::RegisterClass<TPanel>();
         Journal.clear();
     }
 
@@ -337,6 +369,77 @@ TEST_F(LayoutReaderTest, NumbersThatDoNotFitTheirPropertyAreRefused)
                           lightWindow),
               "Layout \"LightSingles\", component \"GLLightSource1\", property \"Diffuse\": does not take the value "
               "-1e+40");
+}
+
+TEST_F(LayoutReaderTest, ComponentsOfAKindTheirParentCannotHoldAreRefused)
+{
+    const QString partAtRoot = ReadFailure("PartAtRoot", R"([{"name": "Part1", "class": "TRecorderPart"}])", FHost);
+    EXPECT_EQ(partAtRoot, "Layout \"PartAtRoot\", component \"Part1\": is a TRecorderPart, which can only be stored "
+                          "within a TRecorder");
+    TLayoutHost controlHost;
+    EXPECT_EQ(ReadFailure("ControlInObject", R"([{"name": "Panel1", "class": "TPanel"}])", controlHost),
+              "Layout \"ControlInObject\", component \"Panel1\": is a TPanel, a control, which cannot be stored in a "
+              "TLayoutHost");
+    TLayoutHost widgetHost;
+    const int windowsBefore = static_cast<int>(QApplication::topLevelWidgets().size());
+    EXPECT_EQ(ReadFailure("ControlUnderRecorder",
+                          R"([{"name": "First", "class": "TRecorder", "children": [{"name": "Panel1", "class": "TPanel"}]}])",
+                          widgetHost),
+              "Layout \"ControlUnderRecorder\", component \"Panel1\": is a TPanel, which cannot be stored under "
+              "\"First\": it holds only TRecorder components");
+    // Refused before it was built: no stray window is left behind.
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
+    TLayoutHost plainHost;
+    EXPECT_EQ(ReadFailure("UnderPlain",
+                          R"([{"name": "Plain1", "class": "TPlain", "children": [{"name": "First", "class": "TRecorder"}]}])",
+                          plainHost),
+              "Layout \"UnderPlain\", component \"First\": is stored under \"Plain1\", which cannot hold components");
+    TLayoutHost partHost;
+    EXPECT_EQ(ReadFailure("PartUnderRecorder",
+                          R"([{"name": "First", "class": "TRecorder", "children": [{"name": "Part1", "class": "TRecorderPart"}]},
+                              {"name": "Second", "class": "TRecorder"}])",
+                          partHost),
+              QString());
+
+    // The game's own kinds: scene objects only in a scene, which holds nothing else.
+    TWindowHost window;
+    EXPECT_EQ(ReadFailure("CubeInForm", R"([{"name": "GLCube1", "class": "TGLCube"}])", window),
+              "Layout \"CubeInForm\", component \"GLCube1\": is a TGLCube, which can only be stored within a TGLScene");
+    TWindowHost gaugeWindow;
+    EXPECT_EQ(ReadFailure("GaugeInScene",
+                          R"([{"name": "GLScene1", "class": "TGLScene", "children": [
+                                {"name": "GLCube1", "class": "TGLCube", "children": [{"name": "Vie1", "class": "TcyGauge"}]}]}])",
+                          gaugeWindow),
+              "Layout \"GaugeInScene\", component \"Vie1\": is a TcyGauge, which cannot be stored under \"GLCube1\": "
+              "it holds only TGLBaseSceneObject components");
+    TWindowHost clockWindow;
+    EXPECT_EQ(ReadFailure("ClockInScene",
+                          R"([{"name": "GLScene1", "class": "TGLScene", "children": [{"name": "GLCadencer1", "class": "TGLCadencer"}]}])",
+                          clockWindow),
+              "Layout \"ClockInScene\", component \"GLCadencer1\": is a TGLCadencer, which cannot be stored under "
+              "\"GLScene1\": it holds only TGLBaseSceneObject components");
+    TWindowHost sceneWindow;
+    EXPECT_EQ(ReadFailure("SceneOfAll",
+                          R"([{"name": "Vie1", "class": "TcyGauge"}, {"name": "GLCadencer1", "class": "TGLCadencer"},
+                              {"name": "GLScene1", "class": "TGLScene", "children": [
+                                {"name": "GLCube1", "class": "TGLCube", "children": [{"name": "GLCube2", "class": "TGLCube"}]}]}])",
+                          sceneWindow),
+              QString());
+}
+
+TEST_F(LayoutReaderTest, ANameStoredTwiceIsRefused)
+{
+    EXPECT_EQ(ReadFailure("Siblings", R"([{"name": "First", "class": "TRecorder"}, {"name": "First", "class": "TRecorder"}])",
+                          FHost),
+              "Layout \"Siblings\", component \"First\": is stored twice");
+    TLayoutHost nested;
+    EXPECT_EQ(ReadFailure("Nested",
+                          R"([{"name": "First", "class": "TRecorder", "children": [{"name": "First", "class": "TRecorder"}]}])",
+                          nested),
+              "Layout \"Nested\", component \"First\": is stored twice");
+    TLayoutHost named;
+    EXPECT_EQ(ReadFailure("RootName", R"([{"name": "LayoutHost", "class": "TRecorder"}])", named),
+              "Layout \"RootName\", component \"LayoutHost\": is stored twice");
 }
 
 TEST(EventBinder, RefusesAHandlerWithOtherParameters)
