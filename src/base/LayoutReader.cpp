@@ -122,6 +122,7 @@ void TLayoutReader::Read()
     ApplyProperties(FRoot, document.value(QStringLiteral("properties")));
     ReadComponents(document.value(QStringLiteral("components")), FRoot);
     ResolveFixups();
+    CheckFieldsBound();
     CallLoaded();
 }
 
@@ -375,6 +376,22 @@ void TLayoutReader::ResolveFixups()
             Fail(QStringLiteral("does not take the component \"%1\"").arg(fixup.Referenced));
     }
     FFixups.clear();
+}
+
+// A field left empty would be met as a null pointer long after the window was
+// created.
+void TLayoutReader::CheckFieldsBound() const
+{
+    const QMetaObject* const rootMeta = FRoot->metaObject();
+    for (int i = 0; i < rootMeta->propertyCount(); ++i)
+    {
+        const QMetaProperty field = rootMeta->property(i);
+        if (!HoldsComponent(field.metaType()) || !field.isWritable() || ReadObject(FRoot, field) != nullptr)
+            continue;
+        throw ELayoutError(QStringLiteral("Layout \"%1\", form \"%2\", field \"%3\": no component of that name is stored")
+                               .arg(FLayoutName, QString::fromLatin1(rootMeta->className()),
+                                    QString::fromLatin1(field.name())));
+    }
 }
 
 void TLayoutReader::CallLoaded()

@@ -29,7 +29,9 @@
 // be given a list of its own properties. A string stored in a property that
 // holds a component is that component's name.
 //
-// Where a component may be stored depends on its kind: controls and non-visual
+// A writable root property that holds a component is a field of the form: the
+// layout must store a component of that name, of the field's class. Where a
+// component may be stored depends on its kind: controls and non-visual
 // components directly in the form, others only under a parent that holds them
 // (see TLayoutParent).
 class TLayoutReader
@@ -83,6 +85,7 @@ private:
     void WriteSubObject(QObject* subObject, const QJsonValue& value);
     QVariant ConvertValue(const QMetaProperty& property, const QJsonValue& value) const;
     void ResolveFixups();
+    void CheckFieldsBound() const;
     void CallLoaded();
     QObject* FindComponent(const QString& name) const;
 

@@ -427,6 +427,14 @@ TEST_F(LayoutReaderTest, ComponentsOfAKindTheirParentCannotHoldAreRefused)
               QString());
 }
 
+TEST_F(LayoutReaderTest, AFieldWithoutItsComponentFailsBeforeAnythingIsLoaded)
+{
+    EXPECT_EQ(ReadFailure("OnlyFirst", R"([{"name": "First", "class": "TRecorder"}])", FHost),
+              "Layout \"OnlyFirst\", form \"TLayoutHost\", field \"Second\": no component of that name is stored");
+    EXPECT_FALSE(Journal.join(' ').contains("loaded"));
+    EXPECT_TRUE(FHost.First->IsLoading());
+}
+
 TEST_F(LayoutReaderTest, ANameStoredTwiceIsRefused)
 {
     EXPECT_EQ(ReadFailure("Siblings", R"([{"name": "First", "class": "TRecorder"}, {"name": "First", "class": "TRecorder"}])",
