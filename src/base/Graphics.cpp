@@ -178,7 +178,7 @@ void TPicture::ReadLayoutValue(const QJsonValue& value, TLayoutReader& reader)
 void RegisterGraphicsTypes()
 {
     TLayoutReader::RegisterConverter(QMetaType::fromType<TColor>(), [](const QJsonValue& value) -> std::optional<QVariant> {
-        // Plain colours and, negative, the system colours.
+        // A 32-bit signed value: the system colours are negative.
         if (value.isDouble())
         {
             const std::optional<std::int32_t> number = TLayoutReader::IntegerOf<std::int32_t>(value);

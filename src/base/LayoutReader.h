@@ -104,8 +104,8 @@ std::optional<T> TLayoutReader::IntegerOf(const QJsonValue& value)
     static_assert(std::is_integral_v<T> && sizeof(T) <= 8);
     if (!value.isDouble())
         return std::nullopt;
-    // Whole numbers of the 64-bit signed range are kept exactly; others arrive
-    // as doubles, whose conversion is defined only inside T's range.
+    // The parser keeps whole numbers of the 64-bit signed range exact; others
+    // arrive as doubles, whose conversion is defined only inside T's range.
     const QVariant stored = value.toVariant();
     if (stored.typeId() == QMetaType::LongLong)
     {

@@ -418,13 +418,6 @@ TEST_F(LayoutReaderTest, ComponentsOfAKindTheirParentCannotHoldAreRefused)
                           clockWindow),
               "Layout \"ClockInScene\", component \"GLCadencer1\": is a TGLCadencer, which cannot be stored under "
               "\"GLScene1\": it holds only TGLBaseSceneObject components");
-    TWindowHost sceneWindow;
-    EXPECT_EQ(ReadFailure("SceneOfAll",
-                          R"([{"name": "Vie1", "class": "TcyGauge"}, {"name": "GLCadencer1", "class": "TGLCadencer"},
-                              {"name": "GLScene1", "class": "TGLScene", "children": [
-                                {"name": "GLCube1", "class": "TGLCube", "children": [{"name": "GLCube2", "class": "TGLCube"}]}]}])",
-                          sceneWindow),
-              QString());
 }
 
 TEST_F(LayoutReaderTest, AFieldWithoutItsComponentFailsBeforeAnythingIsLoaded)
