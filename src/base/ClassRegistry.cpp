@@ -4,27 +4,39 @@
 
 namespace
 {
-QHash<QString, TClassRegistry::TFactory>& Factories()
+struct TRegisteredClass
 {
-    static QHash<QString, TClassRegistry::TFactory> factories;
-    return factories;
+    const QMetaObject* Kind;
+    TClassRegistry::TFactory Factory;
+};
+
+QHash<QString, TRegisteredClass>& Classes()
+{
+    static QHash<QString, TRegisteredClass> classes;
+    return classes;
 }
 } // namespace
 
-void TClassRegistry::Register(const QString& className, TFactory factory)
+void TClassRegistry::Register(const QMetaObject& kind, TFactory factory)
 {
-    Factories().insert(className, std::move(factory));
+    Classes().insert(QString::fromLatin1(kind.className()), {&kind, std::move(factory)});
 }
 
 bool TClassRegistry::IsRegistered(const QString& className)
 {
-    return Factories().contains(className);
+    return Classes().contains(className);
+}
+
+const QMetaObject* TClassRegistry::MetaObject(const QString& className)
+{
+    const auto found = Classes().constFind(className);
+    return found != Classes().constEnd() ? found->Kind : nullptr;
 }
 
 QObject* TClassRegistry::Create(const QString& className, QObject* owner)
 {
-    const auto found = Factories().constFind(className);
-    if (found == Factories().constEnd())
+    const auto found = Classes().constFind(className);
+    if (found == Classes().constEnd())
         return nullptr;
-    return (*found)(owner);
+    return found->Factory(owner);
 }

@@ -17,8 +17,10 @@ public:
     template <class T>
     static void RegisterClass();
 
-    static void Register(const QString& className, TFactory factory);
+    static void Register(const QMetaObject& kind, TFactory factory);
     static bool IsRegistered(const QString& className);
+    // The registered class's meta-object; nullptr for an unknown class.
+    static const QMetaObject* MetaObject(const QString& className);
     // Creates an instance owned by `owner`; nullptr for an unknown class.
     static QObject* Create(const QString& className, QObject* owner);
 };
@@ -26,7 +28,7 @@ public:
 template <class T>
 void TClassRegistry::RegisterClass()
 {
-    Register(QString::fromLatin1(T::staticMetaObject.className()), [](QObject* owner) -> QObject* {
+    Register(T::staticMetaObject, [](QObject* owner) -> QObject* {
         if constexpr (std::is_base_of_v<QWidget, T>)
             return new T(qobject_cast<QWidget*>(owner));
         else

@@ -60,5 +60,13 @@ class TLayoutParent
 {
 public:
     virtual ~TLayoutParent() = default;
+    // The class every component stored under this one must derive from.
+    virtual const QMetaObject& LayoutChildClass() const = 0;
     virtual void InsertLayoutChild(QObject* child) = 0;
 };
+
+// A class whose components live only in a tree held by a component of another
+// class (scene objects in a scene) names that class in its class info
+// Q_CLASSINFO("StoredWithin", "<class>"); a layout cannot store such a
+// component directly in the form.
+inline constexpr const char* StoredWithinInfo = "StoredWithin";

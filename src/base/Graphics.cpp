@@ -178,8 +178,12 @@ void TPicture::ReadLayoutValue(const QJsonValue& value, TLayoutReader& reader)
 void RegisterGraphicsTypes()
 {
     TLayoutReader::RegisterConverter(QMetaType::fromType<TColor>(), [](const QJsonValue& value) -> std::optional<QVariant> {
-        if (value.isDouble() && std::floor(value.toDouble()) == value.toDouble())
-            return QVariant::fromValue(TColor{static_cast<std::int32_t>(static_cast<std::int64_t>(value.toDouble()))});
+        // A 32-bit signed value: the system colours are negative.
+        if (value.isDouble())
+        {
+            const std::optional<std::int32_t> number = TLayoutReader::IntegerOf<std::int32_t>(value);
+            return number ? std::optional<QVariant>(QVariant::fromValue(TColor{*number})) : std::nullopt;
+        }
         if (value.isString())
             if (const std::optional<TColor> color = StringToColor(value.toString()))
                 return QVariant::fromValue(*color);

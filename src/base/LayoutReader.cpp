@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QMetaEnum>
+#include <QWidget>
 
 #include <cmath>
 #include <limits>
@@ -39,15 +40,8 @@ QObject* ReadObject(const QObject* target, const QMetaProperty& property)
 template <class T>
 std::optional<QVariant> IntegerValue(const QJsonValue& value)
 {
-    if (!value.isDouble())
-        return std::nullopt;
-    const double number = value.toDouble();
-    const bool integral = std::floor(number) == number;
-    const bool inRange = number >= static_cast<double>(std::numeric_limits<T>::lowest()) &&
-                         number <= static_cast<double>(std::numeric_limits<T>::max());
-    if (!integral || !inRange)
-        return std::nullopt;
-    return QVariant::fromValue(static_cast<T>(number));
+    const std::optional<T> number = TLayoutReader::IntegerOf<T>(value);
+    return number ? std::optional<QVariant>(QVariant::fromValue(*number)) : std::nullopt;
 }
 
 std::optional<QVariant> BuiltInValue(QMetaType type, const QJsonValue& value)
@@ -67,7 +61,10 @@ std::optional<QVariant> BuiltInValue(QMetaType type, const QJsonValue& value)
     case QMetaType::Double:
         return value.isDouble() ? std::optional<QVariant>(value.toDouble()) : std::nullopt;
     case QMetaType::Float:
-        return value.isDouble() ? std::optional<QVariant>(static_cast<float>(value.toDouble())) : std::nullopt;
+    {
+        const std::optional<float> number = TLayoutReader::SingleOf(value);
+        return number ? std::optional<QVariant>(*number) : std::nullopt;
+    }
     case QMetaType::QString:
         return value.isString() ? std::optional<QVariant>(value.toString()) : std::nullopt;
     case QMetaType::QChar:
@@ -96,6 +93,17 @@ void TLayoutReader::RegisterConverter(QMetaType type, TConverter converter)
     Converters().insert(type.id(), std::move(converter));
 }
 
+std::optional<float> TLayoutReader::SingleOf(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    // Converting a double beyond the single's range is undefined, not infinite.
+    const double number = value.toDouble();
+    if (!(std::abs(number) <= static_cast<double>(std::numeric_limits<float>::max())))
+        return std::nullopt;
+    return static_cast<float>(number);
+}
+
 TLayoutReader::TLayoutReader(QObject* root, QString layoutPath)
     : FRoot(root), FLayoutPath(std::move(layoutPath)), FLayoutName(QFileInfo(FLayoutPath).completeBaseName())
 {
@@ -114,6 +122,7 @@ void TLayoutReader::Read()
     ApplyProperties(FRoot, document.value(QStringLiteral("properties")));
     ReadComponents(document.value(QStringLiteral("components")), FRoot);
     ResolveFixups();
+    CheckFieldsBound();
     CallLoaded();
 }
 
@@ -158,17 +167,16 @@ QObject* TLayoutReader::CreateComponent(const QJsonObject& entry, QObject* paren
     if (FindComponent(FComponent) != nullptr)
         Fail(QStringLiteral("is stored twice"));
     const QString className = entry.value(QStringLiteral("class")).toString();
-    QObject* const component = TClassRegistry::Create(className, parent);
-    if (component == nullptr)
+    const QMetaObject* const kind = TClassRegistry::MetaObject(className);
+    if (kind == nullptr)
         Fail(QStringLiteral("unknown class \"%1\"").arg(className));
+    // Checked before the component exists: a control built under a scene
+    // object would have no window to live in.
+    CheckPlacement(*kind, parent);
+    QObject* const component = TClassRegistry::Create(className, parent);
     component->setObjectName(FComponent);
     if (parent != FRoot)
-    {
-        auto* adopter = dynamic_cast<TLayoutParent*>(parent);
-        if (adopter == nullptr)
-            Fail(QStringLiteral("is stored under \"%1\", which cannot hold components").arg(parent->objectName()));
-        adopter->InsertLayoutChild(component);
-    }
+        dynamic_cast<TLayoutParent*>(parent)->InsertLayoutChild(component);
     FCreated.push_back(component);
     if (auto* loadable = dynamic_cast<TLayoutComponent*>(component))
         loadable->BeginLoading();
@@ -177,6 +185,29 @@ QObject* TLayoutReader::CreateComponent(const QJsonObject& entry, QObject* paren
     ReadComponents(entry.value(QStringLiteral("children")), component);
     FComponent = component->objectName();
     return component;
+}
+
+void TLayoutReader::CheckPlacement(const QMetaObject& kind, QObject* parent) const
+{
+    const QString className = QString::fromLatin1(kind.className());
+    if (parent == FRoot)
+    {
+        const int within = kind.indexOfClassInfo(StoredWithinInfo);
+        if (within >= 0)
+            Fail(QStringLiteral("is a %1, which can only be stored within a %2")
+                     .arg(className, QString::fromLatin1(kind.classInfo(within).value())));
+        if (kind.inherits(&QWidget::staticMetaObject) && !FRoot->isWidgetType())
+            Fail(QStringLiteral("is a %1, a control, which cannot be stored in a %2")
+                     .arg(className, QString::fromLatin1(FRoot->metaObject()->className())));
+        return;
+    }
+    const auto* const holder = dynamic_cast<const TLayoutParent*>(parent);
+    if (holder == nullptr)
+        Fail(QStringLiteral("is stored under \"%1\", which cannot hold components").arg(parent->objectName()));
+    const QMetaObject& held = holder->LayoutChildClass();
+    if (!kind.inherits(&held))
+        Fail(QStringLiteral("is a %1, which cannot be stored under \"%2\": it holds only %3 components")
+                 .arg(className, parent->objectName(), QString::fromLatin1(held.className())));
 }
 
 // A root property named after a component receives it, the way a form's
@@ -347,6 +378,22 @@ void TLayoutReader::ResolveFixups()
     FFixups.clear();
 }
 
+// A field left empty would be met as a null pointer long after the window was
+// created.
+void TLayoutReader::CheckFieldsBound() const
+{
+    const QMetaObject* const rootMeta = FRoot->metaObject();
+    for (int i = 0; i < rootMeta->propertyCount(); ++i)
+    {
+        const QMetaProperty field = rootMeta->property(i);
+        if (!HoldsComponent(field.metaType()) || !field.isWritable() || ReadObject(FRoot, field) != nullptr)
+            continue;
+        throw ELayoutError(QStringLiteral("Layout \"%1\", form \"%2\", field \"%3\": no component of that name is stored")
+                               .arg(FLayoutName, QString::fromLatin1(rootMeta->className()),
+                                    QString::fromLatin1(field.name())));
+    }
+}
+
 void TLayoutReader::CallLoaded()
 {
     for (QObject* component : FCreated)
@@ -369,6 +416,14 @@ QObject* TLayoutReader::FindComponent(const QString& name) const
 QString TLayoutReader::SiblingPath(const QString& fileName) const
 {
     return QFileInfo(FLayoutPath).dir().filePath(fileName);
+}
+
+float TLayoutReader::SingleValue(const QJsonValue& value) const
+{
+    const std::optional<float> number = SingleOf(value);
+    if (!number)
+        Fail(QStringLiteral("does not take the value %1").arg(Describe(value)));
+    return *number;
 }
 
 void TLayoutReader::Fail(const QString& what) const

@@ -50,7 +50,7 @@ void TGLColor::ReadLayoutValue(const QJsonValue& value, TLayoutReader& reader)
     {
         if (!items[i].isDouble())
             reader.Fail(QStringLiteral("needs three or four numbers"));
-        color[static_cast<size_t>(i)] = static_cast<float>(items[i].toDouble());
+        color[static_cast<size_t>(i)] = reader.SingleValue(items[i]);
     }
     SetRaw(color);
 }

@@ -75,7 +75,7 @@ void TGLCoordinates::ReadLayoutValue(const QJsonValue& value, TLayoutReader& rea
     {
         if (!numbers[i].isDouble())
             reader.Fail(QStringLiteral("needs three or four numbers"));
-        components[i] = static_cast<float>(numbers[i].toDouble());
+        components[i] = reader.SingleValue(numbers[i]);
     }
     SetRaw({components[0], components[1], components[2], components[3]});
 }

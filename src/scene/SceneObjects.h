@@ -31,6 +31,7 @@ enum TGLObjectStyleFlag : unsigned
 class TGLBaseSceneObject : public TComponent, public TLayoutParent, public TGLCoordinatesOwner
 {
     Q_OBJECT
+    Q_CLASSINFO("StoredWithin", "TGLScene")
     Q_PROPERTY(TGLCoordinates* Position READ Position)
     Q_PROPERTY(TGLCoordinates* Direction READ Direction)
     Q_PROPERTY(TGLCoordinates* Up READ Up)
@@ -120,6 +121,7 @@ public:
     void Remove(TGLBaseSceneObject* child, bool keepChildren);
     void MoveTo(int index);
     void DeleteChildren();
+    const QMetaObject& LayoutChildClass() const override { return staticMetaObject; }
     void InsertLayoutChild(QObject* child) override;
 
     // Rendering.
@@ -297,6 +299,7 @@ public:
     void EndUpdate();
     bool IsUpdating() const { return FUpdateCount > 0; }
 
+    const QMetaObject& LayoutChildClass() const override { return TGLBaseSceneObject::staticMetaObject; }
     // Cameras go under the camera root, everything else under the object root.
     void InsertLayoutChild(QObject* child) override;
     TGLBaseSceneObject* FindSceneObject(const QString& name) const;

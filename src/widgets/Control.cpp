@@ -83,6 +83,30 @@ void TControl::Repaint()
     repaint();
 }
 
+// Reporting may show a modal message box, which repaints the control while it
+// is up and again when it goes: reporting every failing paint would open box
+// after box. Marked before the report so that those paints find it marked.
+void TControl::paintEvent(QPaintEvent*)
+{
+    if (ControlFailureHandler == nullptr)
+    {
+        Paint();
+        return;
+    }
+    try
+    {
+        Paint();
+        FPaintFailing = false;
+    }
+    catch (...)
+    {
+        if (FPaintFailing)
+            return;
+        FPaintFailing = true;
+        ControlFailureHandler(std::current_exception());
+    }
+}
+
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     if (FOnMouseDown)

@@ -83,7 +83,11 @@ public:
 
 protected:
     virtual void FontChanged() { update(); }
+    // Draws the control; runs inside every paint event, where a failure goes
+    // to the failure handler like any handler's.
+    virtual void Paint() {}
 
+    void paintEvent(QPaintEvent* event) final;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -101,6 +105,9 @@ private:
     TMouseEvent FOnMouseUp;
     TNotifyEvent FOnMouseEnter;
     TNotifyEvent FOnMouseLeave;
+    // A paint failed and has been reported; later failures stay silent until
+    // a paint succeeds.
+    bool FPaintFailing = false;
 };
 
 // Runs an input handler; a failure it raises is shown and the loop goes on.

@@ -53,7 +53,7 @@ void TLabel::AdjustBounds()
     SetBounds(Left(), Top(), metrics.horizontalAdvance(FCaption), metrics.height());
 }
 
-void TLabel::paintEvent(QPaintEvent*)
+void TLabel::Paint()
 {
     QPainter painter(this);
     if (!FTransparent)
@@ -94,7 +94,7 @@ void TImage::PictureChanged()
     update();
 }
 
-void TImage::paintEvent(QPaintEvent*)
+void TImage::Paint()
 {
     if (FPicture->Empty())
         return;

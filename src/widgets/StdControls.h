@@ -26,7 +26,7 @@ public:
 
 protected:
     void FontChanged() override;
-    void paintEvent(QPaintEvent* event) override;
+    void Paint() override;
 
 private:
     void AdjustBounds();
@@ -58,7 +58,7 @@ public:
     void SetStretch(bool value);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void Paint() override;
 
 private:
     void PictureChanged();

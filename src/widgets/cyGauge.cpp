@@ -280,7 +280,7 @@ QRect TcyGauge::ItemArea() const
     return TBox{inset, inset, width() - inset, height() - inset}.ToQRect();
 }
 
-void TcyGauge::paintEvent(QPaintEvent*)
+void TcyGauge::Paint()
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);

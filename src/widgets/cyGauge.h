@@ -145,7 +145,7 @@ public:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void Paint() override;
 
 private:
     // The client rectangle without frame and border; may be empty or inverted

@@ -1,11 +1,16 @@
+#include "TestApplication.h"
+#include "base/Exceptions.h"
 #include "base/LayoutReader.h"
 #include "widgets/cyGauge.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -498,6 +503,105 @@ TEST_F(GaugeTest, ReadOnlyGaugeIgnoresTheMouse)
     SendMouse(gauge, QEvent::MouseButtonRelease, 700, 10, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(gauge.Position(), 30);
     EXPECT_EQ(changes, 0);
+}
+
+// Failures reach the application through the control failure handler set at
+// start-up; the fixture's application records them instead of showing them.
+class GaugePaintFailureTest : public TApplicationTest
+{
+};
+
+TEST_F(GaugePaintFailureTest, FailingPaintHandlersAreReportedOnceUntilAPaintSucceeds)
+{
+    QWidget parent;
+    auto* const gauge = new TcyGauge(&parent);
+    gauge->SetBounds(0, 0, 100, 20);
+    gauge->SetPosition(50);
+    bool afterFails = true;
+    gauge->SetOnAfterPaint(
+        [&](QObject*)
+        {
+            if (afterFails)
+                throw EInvalidOperation("after paint failed");
+        });
+    Render(*gauge);
+    Render(*gauge);
+    Render(*gauge);
+    EXPECT_EQ(FShownFailures, QStringList{"after paint failed"});
+    EXPECT_EQ(gauge->Canvas(), nullptr);
+
+    afterFails = false;
+    Render(*gauge);
+    EXPECT_EQ(FShownFailures.size(), 1);
+
+    // Once a paint has succeeded, the next failure is reported again; any
+    // handler counts, and a failure in another one is not a new report.
+    gauge->SetOnCustomDrawItem(
+        [](QObject*, const QRect&, TItemStatus status)
+        {
+            if (status == isLastActive)
+                throw EInvalidOperation("item paint failed");
+        });
+    Render(*gauge);
+    gauge->SetOnBeforePaint([](QObject*) { throw EInvalidOperation("before paint failed"); });
+    Render(*gauge);
+    EXPECT_EQ(FShownFailures, (QStringList{"after paint failed", "item paint failed"}));
+}
+
+TEST_F(GaugePaintFailureTest, AFailingPaintOpensOneMessageBoxWhileTheBoxKeepsItRepainting)
+{
+    FApplication->OnException = nullptr;
+    QWidget window;
+    window.resize(200, 60);
+    auto* const gauge = new TcyGauge(&window);
+    gauge->SetBounds(10, 10, 100, 20);
+    bool failing = true;
+    gauge->SetOnAfterPaint(
+        [&](QObject*)
+        {
+            if (failing)
+                throw EInvalidOperation("gauge cannot paint");
+        });
+
+    // Plays the user: a box stays up for ten polls, during which the gauge
+    // under it keeps asking to be painted, then is dismissed.
+    QStringList boxes;
+    QPointer<QMessageBox> current;
+    int polls = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                         if (box == nullptr)
+                             return;
+                         if (box != current)
+                         {
+                             current = box;
+                             boxes << box->text();
+                             polls = 0;
+                             // Ends a chain of boxes, so that a failing check ends too.
+                             if (boxes.size() >= 5)
+                                 failing = false;
+                         }
+                         gauge->update();
+                         if (++polls == 10)
+                             box->done(QMessageBox::Ok);
+                     });
+    user.start(10);
+    window.show();
+    RunFor(600);
+    EXPECT_EQ(boxes, QStringList{"gauge cannot paint"});
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    failing = false;
+    gauge->update();
+    RunFor(100);
+    failing = true;
+    gauge->update();
+    RunFor(600);
+    EXPECT_EQ(boxes, (QStringList{"gauge cannot paint", "gauge cannot paint"}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 class GaugeLayoutTest : public testing::Test
