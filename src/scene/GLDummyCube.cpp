@@ -1,6 +1,6 @@
 #include "GLDummyCube.h"
 
-#include <QOpenGLContext>
+#include "Exceptions.h"
 
 #include <cmath>
 
@@ -8,7 +8,7 @@ TGLDummyCube::TGLDummyCube(QObject* AOwner)
     : TGLCameraInvariantObject(AOwner), FEdgeColor(new TGLColor(this, {1, 1, 1, 1}))
 {
     SetObjectStyle(ObjectStyle() | osDirectDraw);
-    FEdgeColor->OnNotifyChange = [this] { FGroupListValid = false; };
+    FEdgeColor->OnNotifyChange = [this] { ++FGroupRevision; };
 }
 
 TGLDummyCube::~TGLDummyCube()
@@ -21,7 +21,7 @@ void TGLDummyCube::SetCubeSize(float value)
     if (value == FCubeSize)
         return;
     FCubeSize = value;
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -30,7 +30,7 @@ void TGLDummyCube::SetVisibleAtRunTime(bool value)
     if (value == FVisibleAtRunTime)
         return;
     FVisibleAtRunTime = value;
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -41,7 +41,7 @@ void TGLDummyCube::SetAmalgamate(bool value)
     FAmalgamate = value;
     if (!FAmalgamate)
         ReleaseGroupList();
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -162,32 +162,25 @@ void TGLDummyCube::DrawCameraInvariant(TRenderContextInfo& info, bool renderSelf
 // compiling so that no other list is nested in it.
 void TGLDummyCube::DrawAmalgamated(TRenderContextInfo& info, bool renderSelf, bool renderChildren)
 {
-    if (FGroupList != 0 && FGroupListContext != info.Context)
-        FGroupList = 0;
-    if (FGroupList == 0 || !FGroupListValid)
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A display list is drawn only in a rendering context"));
+    TGLContextNames::TEntry& entry = FGroupLists.Acquire(*info.Context);
+    if (entry.Revision != FGroupRevision)
     {
-        if (FGroupList == 0)
-        {
-            FGroupList = glGenLists(1);
-            FGroupListContext = info.Context;
-        }
+        const unsigned revision = FGroupRevision;
         const bool savedDirectDraw = info.ObjectsDirectDraw;
         info.ObjectsDirectDraw = true;
-        glNewList(FGroupList, GL_COMPILE);
+        glNewList(entry.Name, GL_COMPILE);
         DrawCameraInvariant(info, renderSelf, renderChildren);
         glEndList();
         info.ObjectsDirectDraw = savedDirectDraw;
-        FGroupListValid = true;
+        entry.Revision = revision;
     }
-    glCallList(FGroupList);
+    glCallList(entry.Name);
 }
 
 void TGLDummyCube::ReleaseGroupList()
 {
-    // A list lives in its context; it can only be freed while that is current.
-    if (FGroupList != 0 && FGroupListContext == QOpenGLContext::currentContext())
-        glDeleteLists(FGroupList, 1);
-    FGroupList = 0;
-    FGroupListContext = nullptr;
-    FGroupListValid = false;
+    FGroupLists.ReleaseAll();
+    ++FGroupRevision;
 }

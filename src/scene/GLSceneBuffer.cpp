@@ -54,6 +54,7 @@ public:
         if (!FBuffer.FContext->makeCurrent(FBuffer.FSurface))
             throw EGLContextError(QStringLiteral("OS Error : the OpenGL context cannot be made current"));
         FBuffer.FRendering = true;
+        FBuffer.FRenderContext->DeletePending();
     }
     ~TRenderingScope() { FBuffer.FRendering = false; }
     TRenderingScope(const TRenderingScope&) = delete;
@@ -207,7 +208,11 @@ void TGLSceneBuffer::CreateRenderingContext(QSurface* surface)
     if (major < 1 || (major == 1 && minor < 1))
         throw EGLContextError(QStringLiteral("Need at least OpenGL version 1.1"));
     FContext = std::move(context);
+    FRenderContext = TGLRenderContext::Create(FContext.get());
     FSurface = surface;
+    // A new context starts from OpenGL's defaults, which a fresh cache
+    // records; the old one describes the context that is gone.
+    FStates = std::make_unique<TGLStateCache>(FStates->Driver());
     glGetIntegerv(GL_RED_BITS, &FRedBits);
     glViewport(0, 0, FViewport.Width, FViewport.Height);
     SetupRenderingState();
@@ -218,14 +223,9 @@ void TGLSceneBuffer::DestroyRenderingContext()
 {
     if (FContext == nullptr)
         return;
-    // The display lists die with the context; the objects compile them anew
-    // in the next one.
-    if (FCamera != nullptr && FCamera->Scene() != nullptr)
-    {
-        FCamera->Scene()->Objects()->MarkStructureChanged();
-        for (TGLBaseSceneObject* object : FCamera->Scene()->Objects()->findChildren<TGLBaseSceneObject*>())
-            object->MarkStructureChanged();
-    }
+    // Its names die with it: the resources drop them and make new ones in
+    // the next context, which has another id.
+    FRenderContext.reset();
     FContext.reset();
     FSurface = nullptr;
 }
@@ -373,7 +373,7 @@ void TGLSceneBuffer::FillRenderContextInfo(TDrawState drawState)
     info = TRenderContextInfo{};
     info.Scene = scene;
     info.Buffer = this;
-    info.Context = FContext.get();
+    info.Context = FRenderContext.get();
     info.CameraPosition = FCameraPosition;
     info.CameraDirection = FCamera->LastDirection();
     info.CameraDirection.W = 0;

@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "GLCamera.h"
 #include "GLPickList.h"
+#include "GLRenderContext.h"
 #include "SceneObjects.h"
 #include "GLStateCache.h"
 #include "Graphics.h"
@@ -148,6 +149,8 @@ public:
     void DestroyRenderingContext();
     bool HasContext() const { return FContext != nullptr; }
     QOpenGLContext* RenderingContext() const { return FContext.get(); }
+    // The same context as the textures and display lists made in it know it.
+    TGLRenderContext* RenderContext() const { return FRenderContext.get(); }
     bool Rendering() const { return FRendering; }
 
     // Draws one frame; `baseObject` (or the whole scene) is drawn.
@@ -235,6 +238,7 @@ private:
     QPointer<TGLScene> FScene;
     TGLViewport FViewport{0, 0, 1, 1};
     std::unique_ptr<QOpenGLContext> FContext;
+    std::shared_ptr<TGLRenderContext> FRenderContext;
     QSurface* FSurface = nullptr;
     bool FRendering = false;
     int FRenderDPI = RenderDPI;

@@ -2,10 +2,10 @@
 
 #include "ClassRegistry.h"
 #include "Events.h"
+#include "Exceptions.h"
 #include "GLMaterial.h"
 #include "GLStateCache.h"
 
-#include <QOpenGLContext>
 
 #include <algorithm>
 #include <cassert>
@@ -289,6 +289,7 @@ void TGLBaseSceneObject::MarkTransformChanged()
 
 void TGLBaseSceneObject::MarkStructureChanged()
 {
+    ++FStructureRevision;
     if ((FChanges & ocStructure) == 0)
     {
         FChanges |= ocStructure;
@@ -504,27 +505,23 @@ void TGLBaseSceneObject::EmitGeometry(TRenderContextInfo&)
 
 GLuint TGLBaseSceneObject::GetListHandle(TRenderContextInfo& info)
 {
-    if (FListHandle != 0 && FListContext == info.Context && (FChanges & ocStructure) == 0)
-        return FListHandle;
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A display list is drawn only in a rendering context"));
+    TGLContextNames::TEntry& entry = FLists.Acquire(*info.Context);
+    if (entry.Revision == FStructureRevision)
+        return entry.Name;
     FChanges &= ~ocStructure;
-    if (FListHandle == 0 || FListContext != info.Context)
-    {
-        FListHandle = glGenLists(1);
-        FListContext = info.Context;
-    }
-    glNewList(FListHandle, GL_COMPILE);
+    const unsigned revision = FStructureRevision;
+    glNewList(entry.Name, GL_COMPILE);
     EmitGeometry(info);
     glEndList();
-    return FListHandle;
+    entry.Revision = revision;
+    return entry.Name;
 }
 
 void TGLBaseSceneObject::ReleaseList()
 {
-    // A list lives in its context; it can only be freed while that is current.
-    if (FListHandle != 0 && FListContext == QOpenGLContext::currentContext())
-        glDeleteLists(FListHandle, 1);
-    FListHandle = 0;
-    FListContext = nullptr;
+    FLists.ReleaseAll();
     FChanges |= ocStructure;
 }
 

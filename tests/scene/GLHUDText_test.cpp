@@ -295,7 +295,7 @@ TEST(GLHUDText, DrawingLeavesMatricesAndEnableFlagsAsTheyWere)
     TGLStateCache states;
     TRenderContextInfo info;
     info.GLStates = &states;
-    info.Context = QOpenGLContext::currentContext();
+    info.Context = &context.RenderContext();
     info.ViewportWidth = 64;
     info.ViewportHeight = 64;
     info.RenderDPI = 96;

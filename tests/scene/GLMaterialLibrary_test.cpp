@@ -21,7 +21,7 @@ class GLMaterialLibraryTest : public testing::Test
 protected:
     void SetUp() override
     {
-        TGLTestContext::Use(64, 64);
+        FInfo.Context = &TGLTestContext::Use(64, 64).RenderContext();
         FInfo.GLStates = &FStates;
         FStates.ForceState(stLighting, true);
         FStates.ForceState(stTexture2D, false);
