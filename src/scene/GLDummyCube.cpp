@@ -1,6 +1,7 @@
 #include "GLDummyCube.h"
 
 #include "Exceptions.h"
+#include "ScopeGuard.h"
 
 #include <cmath>
 
@@ -140,6 +141,7 @@ void TGLDummyCube::DrawCameraInvariant(TRenderContextInfo& info, bool renderSelf
         return;
     }
     glPushMatrix();
+    const TScopeExit popMatrix([] { glPopMatrix(); });
     if (FCamInvarianceMode == cimPosition)
     {
         if (info.ModelViewMatrix != nullptr)
@@ -155,7 +157,6 @@ void TGLDummyCube::DrawCameraInvariant(TRenderContextInfo& info, bool renderSelf
     }
     glMultMatrixf(LocalMatrix().Data());
     TGLCameraInvariantObject::DrawObject(info, renderSelf, renderChildren);
-    glPopMatrix();
 }
 
 // Self and children are compiled once into one list, drawn directly while
@@ -168,12 +169,18 @@ void TGLDummyCube::DrawAmalgamated(TRenderContextInfo& info, bool renderSelf, bo
     if (entry.Revision != FGroupRevision)
     {
         const unsigned revision = FGroupRevision;
-        const bool savedDirectDraw = info.ObjectsDirectDraw;
-        info.ObjectsDirectDraw = true;
-        glNewList(entry.Name, GL_COMPILE);
-        DrawCameraInvariant(info, renderSelf, renderChildren);
-        glEndList();
-        info.ObjectsDirectDraw = savedDirectDraw;
+        {
+            // A failed compile leaves the list out of date and OpenGL drawing.
+            glNewList(entry.Name, GL_COMPILE);
+            const TScopeExit endList(
+                [&info, savedDirectDraw = info.ObjectsDirectDraw]
+                {
+                    glEndList();
+                    info.ObjectsDirectDraw = savedDirectDraw;
+                });
+            info.ObjectsDirectDraw = true;
+            DrawCameraInvariant(info, renderSelf, renderChildren);
+        }
         entry.Revision = revision;
     }
     glCallList(entry.Name);

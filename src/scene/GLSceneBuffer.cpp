@@ -1,6 +1,7 @@
 #include "GLSceneBuffer.h"
 
 #include "GLLightSource.h"
+#include "ScopeGuard.h"
 
 #include <QOpenGLContext>
 #include <QSurface>
@@ -410,6 +411,8 @@ void TGLSceneBuffer::FillRenderContextInfo(TDrawState drawState)
 void TGLSceneBuffer::RenderScene(TDrawState drawState, TGLBaseSceneObject* baseObject)
 {
     TGLScene* const scene = FCamera->Scene();
+    // Matrices an object pushed before it failed are not the next pass's.
+    const TScopeFailure dropPushedMatrices([this] { FModelViewStack.clear(); });
     scene->SetLastDrawnObject(nullptr);
     FillRenderContextInfo(drawState);
     FStates->Reset();
@@ -460,10 +463,17 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
     if (FContext == nullptr || FCamera->Scene() == nullptr)
         return;
     TRenderingScope scope(*this);
-    const TMatrix savedProjection = FProjectionMatrix;
-    const TMatrix savedModelView = FModelViewMatrix;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
+    const TScopeExit restoreMatrices(
+        [this, savedProjection = FProjectionMatrix, savedModelView = FModelViewMatrix]
+        {
+            glMatrixMode(GL_PROJECTION);
+            glPopMatrix();
+            glMatrixMode(GL_MODELVIEW);
+            FProjectionMatrix = savedProjection;
+            FModelViewMatrix = savedModelView;
+        });
     PrepareMatrices(&rect);
     std::vector<GLuint> selection;
     int capacity = std::max(expectedCount, 8);
@@ -475,31 +485,18 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
         capacity *= 2;
         glSelectBuffer(static_cast<GLsizei>(selection.size()), selection.data());
         glRenderMode(GL_SELECT);
-        glInitNames();
-        glPushName(0);
-        FRenderDPI = RenderDPI;
-        try
         {
+            // A failed pass leaves OpenGL drawing again for the next frame.
+            const TScopeFailure backToRendering([] { glRenderMode(GL_RENDER); });
+            glInitNames();
+            glPushName(0);
+            FRenderDPI = RenderDPI;
             RenderScene(dsPicking, nullptr);
-        }
-        catch (...)
-        {
-            // Leave OpenGL drawing again for the next frame.
-            glRenderMode(GL_RENDER);
-            glMatrixMode(GL_PROJECTION);
-            glPopMatrix();
-            glMatrixMode(GL_MODELVIEW);
-            throw;
         }
         glFlush();
         hits = glRenderMode(GL_RENDER);
     }
     ReadHits(selection, hits, list);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    FProjectionMatrix = savedProjection;
-    FModelViewMatrix = savedModelView;
 }
 
 void TGLSceneBuffer::ReadHits(const std::vector<GLuint>& selection, int hits, TGLPickList& list)

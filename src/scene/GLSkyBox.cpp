@@ -4,6 +4,7 @@
 #include "GLCamera.h"
 #include "GLSceneBuffer.h"
 #include "GLStateCache.h"
+#include "ScopeGuard.h"
 
 namespace
 {
@@ -181,41 +182,48 @@ void TGLSkyBox::DrawObject(TRenderContextInfo& info, bool renderSelf, bool rende
     states.Disable(stFog);
     glDepthMask(GL_FALSE);
 
+    // Depth test, depth writes, lighting, fog and the buffer's model-view
+    // stack come back as they were even when a face's material fails.
+    const TScopeExit restoreDepthTest(
+        [&states, depthTest]
+        {
+            if (depthTest)
+                states.Enable(stDepthTest);
+        });
+    const TScopeFailure restoreStates(
+        [&states, lighting, fog]
+        {
+            glDepthMask(GL_TRUE);
+            if (lighting)
+                states.Enable(stLighting);
+            if (fog)
+                states.Enable(stFog);
+        });
+
     const TGLCamera* const camera = info.Buffer->Camera();
     const float size = (camera->NearPlane() + camera->DepthOfView()) / 2;
     const TMatrix boxMatrix = BoxMatrix(info, size);
     glLoadMatrixf(boxMatrix.Data());
     info.Buffer->PushModelViewMatrix(boxMatrix);
-    try
+    const TScopeExit popModelView([&info] { info.Buffer->PopModelViewMatrix(); });
+    if (renderSelf)
     {
-        if (renderSelf)
-        {
-            glPushMatrix();
-            ApplyStyle();
-            DrawFaces(info);
-            DrawClouds(info);
-            glPopMatrix();
-        }
-        glDepthMask(GL_TRUE);
-        if (lighting)
-            states.Enable(stLighting);
-        if (fog)
-            states.Enable(stFog);
-        if (renderChildren)
-        {
-            glScalef(1 / size, 1 / size, 1 / size);
-            RenderChildren(info);
-        }
+        glPushMatrix();
+        const TScopeExit popMatrix([] { glPopMatrix(); });
+        ApplyStyle();
+        DrawFaces(info);
+        DrawClouds(info);
     }
-    catch (...)
+    glDepthMask(GL_TRUE);
+    if (lighting)
+        states.Enable(stLighting);
+    if (fog)
+        states.Enable(stFog);
+    if (renderChildren)
     {
-        glDepthMask(GL_TRUE);
-        info.Buffer->PopModelViewMatrix();
-        throw;
+        glScalef(1 / size, 1 / size, 1 / size);
+        RenderChildren(info);
     }
-    info.Buffer->PopModelViewMatrix();
-    if (depthTest)
-        states.Enable(stDepthTest);
 }
 
 void RegisterSkyBoxClasses()
