@@ -353,10 +353,8 @@ GLuint TGLCustomBitmapFont::PrepareTexture(TRenderContextInfo& info)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilterToGL(FMinFilter)));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilterToGL(FMagFilter)));
     const bool mipmaps = IsMipmapFilter(FMinFilter);
-    // The texture may have been filled before with a mipmap filter, which
-    // left the chain being rebuilt on every upload.
     if (!mipmaps)
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+        StopMipmapGeneration();
     const TRGBAImage image = GlyphsToRGBA(NextPowerOfTwo(FGlyphs->Width()), NextPowerOfTwo(FGlyphs->Height()));
     const QSize size = UploadRGBAImage(image, TextureFormat(), mipmaps, MaxTextureSize());
     FTextureWidth = size.width();

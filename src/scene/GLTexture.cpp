@@ -198,6 +198,12 @@ bool IsMipmapFilter(TGLMinFilter filter)
     return filter != miNearest && filter != miLinear;
 }
 
+void StopMipmapGeneration()
+{
+    if (VersionAtLeast(1, 4) || HasExtension("GL_SGIS_generate_mipmap"))
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+}
+
 GLenum TextureModeToGL(TGLTextureMode mode)
 {
     switch (mode)
@@ -501,6 +507,8 @@ void TGLTexture::PrepareParameters()
                     floating ? GL_NEAREST : static_cast<GLint>(MagFilterToGL(FMagFilter)));
     if (HasExtension("GL_EXT_texture_filter_anisotropic"))
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, FFilteringQuality == tfAnisotropic ? 2.0f : 1.0f);
+    if (!IsMipmapFilter(FMinFilter))
+        StopMipmapGeneration();
 }
 
 GLint TGLTexture::ResolvedInternalFormat() const

@@ -156,6 +156,9 @@ QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMi
 void PrepareImageUnpacking();
 // Whether the filter samples a mipmap chain, which must then be built.
 bool IsMipmapFilter(TGLMinFilter filter);
+// Stops OpenGL rebuilding the chain of the bound texture at every upload, as
+// it goes on doing once asked to, whatever the filter.
+void StopMipmapGeneration();
 
 // The OpenGL names of the enumerations.
 GLenum TextureModeToGL(TGLTextureMode mode);

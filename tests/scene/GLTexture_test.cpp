@@ -127,6 +127,21 @@ TEST_F(GLTextureTest, UploadsA300By200PictureAt512By256WithMipmaps)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(GLTextureTest, SwitchToAFilterWithoutMipmapsStopsTheirGeneration)
+{
+    auto texture = MakeTexture(JpegFixtures::Flat(8, 8));
+    texture->SetMinFilter(miLinearMipmapNearest);
+    texture->Apply(FInfo);
+    EXPECT_EQ(TextureParameter(GL_GENERATE_MIPMAP), GL_TRUE);
+    texture->UnApply(FInfo);
+
+    texture->SetMinFilter(miLinear);
+    texture->Apply(FInfo);
+    EXPECT_EQ(TextureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(TextureParameter(GL_GENERATE_MIPMAP), GL_FALSE);
+    texture->UnApply(FInfo);
+}
+
 TEST_F(GLTextureTest, Uploads301PixelsWideAt512AfterTheStretchTo304)
 {
     auto texture = MakeTexture(JpegFixtures::Flat(301, 64));
