@@ -131,6 +131,19 @@ void TGLSceneBuffer::Resize(int width, int height)
         glViewport(0, 0, FViewport.Width, FViewport.Height);
 }
 
+void TGLSceneBuffer::SetPixelRatio(qreal value)
+{
+    if (value <= 0 || value == FPixelRatio)
+        return;
+    FPixelRatio = value;
+    NotifyChanged();
+}
+
+int TGLSceneBuffer::ScaledRenderDPI() const
+{
+    return static_cast<int>(std::lround(RenderDPI * FPixelRatio));
+}
+
 void TGLSceneBuffer::SetStateDriver(const TGLStateDriver& driver)
 {
     FStates = std::make_unique<TGLStateCache>(driver);
@@ -279,7 +292,7 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
         TRenderingScope scope(*this);
         if (FFrameCount == 0)
             FFirstCounter = t0;
-        FRenderDPI = RenderDPI;
+        FRenderDPI = ScaledRenderDPI();
         DrainOpenGLErrors();
         SetupRenderingState();
         ApplyBackgroundColor();
@@ -474,7 +487,13 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
             FProjectionMatrix = savedProjection;
             FModelViewMatrix = savedModelView;
         });
-    PrepareMatrices(&rect);
+    FRenderDPI = ScaledRenderDPI();
+    // The viewport counts device pixels.
+    const QRect deviceRect(QPoint(static_cast<int>(std::lround(rect.left() * FPixelRatio)),
+                                  static_cast<int>(std::lround(rect.top() * FPixelRatio))),
+                           QPoint(static_cast<int>(std::lround(rect.right() * FPixelRatio)),
+                                  static_cast<int>(std::lround(rect.bottom() * FPixelRatio))));
+    PrepareMatrices(&deviceRect);
     std::vector<GLuint> selection;
     int capacity = std::max(expectedCount, 8);
     int hits = -1;
@@ -490,7 +509,7 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
             const TScopeFailure backToRendering([] { glRenderMode(GL_RENDER); });
             glInitNames();
             glPushName(0);
-            FRenderDPI = RenderDPI;
+            FRenderDPI = ScaledRenderDPI();
             RenderScene(dsPicking, nullptr);
         }
         glFlush();

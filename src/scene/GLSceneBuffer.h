@@ -137,10 +137,15 @@ public:
     TGLCamera* Camera() const { return FCamera; }
     void SetCamera(TGLCamera* value);
 
-    // Viewport, in pixels; width and height are at least 1.
+    // Viewport, in device pixels; width and height are at least 1.
     int Width() const { return FViewport.Width; }
     int Height() const { return FViewport.Height; }
     void Resize(int width, int height);
+    // Device pixels per pixel of the viewer. The render resolution grows
+    // with it, so that the camera sees as much and screen texts keep their
+    // place and size in the viewer's pixels.
+    qreal PixelRatio() const { return FPixelRatio; }
+    void SetPixelRatio(qreal value);
 
     // The format a window must have for this buffer's context.
     QSurfaceFormat RequestedFormat() const;
@@ -155,10 +160,10 @@ public:
 
     // Draws one frame; `baseObject` (or the whole scene) is drawn.
     void Render(TGLBaseSceneObject* baseObject = nullptr);
-    // Fills `list` with the objects drawn in the rectangle (window pixels,
-    // origin top-left).
+    // Fills `list` with the objects drawn in the rectangle (the viewer's
+    // pixels, as its mouse events give them; origin top-left).
     void PickObjectsInRect(const QRect& rect, TGLPickList& list, int expectedCount);
-    // The nearest object under the pixel, or nullptr.
+    // The nearest object under the viewer's pixel, or nullptr.
     TGLBaseSceneObject* PickObjectAt(int x, int y);
 
     // Frame-rate monitor.
@@ -218,6 +223,7 @@ private:
     void FillRenderContextInfo(TDrawState drawState);
     void ReadHits(const std::vector<GLuint>& selection, int hits, TGLPickList& list);
     void CheckOpenGLError();
+    int ScaledRenderDPI() const;
     void RegisterWithScene();
     void UnregisterFromScene();
 
@@ -242,6 +248,7 @@ private:
     QSurface* FSurface = nullptr;
     bool FRendering = false;
     int FRenderDPI = RenderDPI;
+    qreal FPixelRatio = 1;
     int FRedBits = 8;
 
     TMatrix FProjectionMatrix = IdentityMatrix();
