@@ -175,6 +175,7 @@ public:
     // For objects that draw with their own model-view transforms.
     void PushModelViewMatrix(const TMatrix& matrix);
     void PopModelViewMatrix();
+    int ModelViewStackDepth() const { return static_cast<int>(FModelViewStack.size()); }
     const TMatrix& ModelViewMatrix() const { return FModelViewMatrix; }
     const TMatrix& ProjectionMatrix() const { return FProjectionMatrix; }
     // The projection in force before the camera's: identity when drawing, the

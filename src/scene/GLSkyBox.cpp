@@ -205,25 +205,35 @@ void TGLSkyBox::DrawObject(TRenderContextInfo& info, bool renderSelf, bool rende
     const TMatrix boxMatrix = BoxMatrix(info, size);
     glLoadMatrixf(boxMatrix.Data());
     info.Buffer->PushModelViewMatrix(boxMatrix);
-    const TScopeExit popModelView([&info] { info.Buffer->PopModelViewMatrix(); });
-    if (renderSelf)
     {
-        glPushMatrix();
-        const TScopeExit popMatrix([] { glPopMatrix(); });
-        ApplyStyle();
-        DrawFaces(info);
-        DrawClouds(info);
+        // Popped here when the drawing fails; a child that popped too much
+        // is told on the way out below.
+        const TScopeFailure popModelView(
+            [&info]
+            {
+                if (info.Buffer->ModelViewStackDepth() > 0)
+                    info.Buffer->PopModelViewMatrix();
+            });
+        if (renderSelf)
+        {
+            glPushMatrix();
+            const TScopeExit popMatrix([] { glPopMatrix(); });
+            ApplyStyle();
+            DrawFaces(info);
+            DrawClouds(info);
+        }
+        glDepthMask(GL_TRUE);
+        if (lighting)
+            states.Enable(stLighting);
+        if (fog)
+            states.Enable(stFog);
+        if (renderChildren)
+        {
+            glScalef(1 / size, 1 / size, 1 / size);
+            RenderChildren(info);
+        }
     }
-    glDepthMask(GL_TRUE);
-    if (lighting)
-        states.Enable(stLighting);
-    if (fog)
-        states.Enable(stFog);
-    if (renderChildren)
-    {
-        glScalef(1 / size, 1 / size, 1 / size);
-        RenderChildren(info);
-    }
+    info.Buffer->PopModelViewMatrix();
 }
 
 void RegisterSkyBoxClasses()
