@@ -7,7 +7,6 @@
 #include "GLStateCache.h"
 #include "ScopeGuard.h"
 
-
 #include <algorithm>
 #include <cassert>
 #include <cmath>
