@@ -8,7 +8,6 @@
 
 #include <QFontMetrics>
 #include <QJsonArray>
-#include <QOpenGLContext>
 #include <QPainter>
 
 #include <algorithm>
@@ -206,19 +205,13 @@ void TGLCustomBitmapFont::InvalidateGlyphs()
 
 void TGLCustomBitmapFont::InvalidateTexture()
 {
-    FTextureDirty = true;
+    ++FTextureRevision;
 }
 
 void TGLCustomBitmapFont::ReleaseTexture()
 {
-    // A name belongs to its context: it can only be deleted while that context
-    // is current, and goes with the context otherwise.
-    if (FTextureHandle != 0 && QOpenGLContext::currentContext() != nullptr &&
-        static_cast<const void*>(QOpenGLContext::currentContext()) == FTextureContext)
-        glDeleteTextures(1, &FTextureHandle);
-    FTextureHandle = 0;
-    FTextureContext = nullptr;
-    FTextureDirty = true;
+    FTextureNames.ReleaseAll();
+    InvalidateTexture();
 }
 
 void TGLCustomBitmapFont::PrepareGlyphs()
@@ -237,7 +230,7 @@ void TGLCustomBitmapFont::PrepareGlyphs()
         throw;
     }
     FBuilding = false;
-    FTextureDirty = true;
+    InvalidateTexture();
 }
 
 void TGLCustomBitmapFont::BuildGlyphs()
@@ -342,33 +335,33 @@ TRGBAImage TGLCustomBitmapFont::GlyphsToRGBA(int width, int height) const
     return image;
 }
 
-void TGLCustomBitmapFont::PrepareTexture(const void* context)
+GLuint TGLCustomBitmapFont::PrepareTexture(TRenderContextInfo& info)
 {
-    if (FTextureHandle == 0 || FTextureContext != context)
-    {
-        // A name made in another context means nothing in this one.
-        glGenTextures(1, &FTextureHandle);
-        FTextureContext = context;
-        FTextureDirty = true;
-    }
-    if (!FTextureDirty)
-        return;
-    glBindTexture(GL_TEXTURE_2D, FTextureHandle);
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A font is drawn only in a rendering context"));
+    TGLContextNames::TEntry& entry = FTextureNames.Acquire(*info.Context);
+    if (entry.Revision == FTextureRevision)
+        return entry.Name;
+    // Bound through the cache too, so that it keeps telling the truth even if
+    // the upload fails.
+    if (info.GLStates != nullptr)
+        info.GLStates->BindTexture(0, GL_TEXTURE_2D, entry.Name);
+    glBindTexture(GL_TEXTURE_2D, entry.Name);
+    const unsigned revision = FTextureRevision;
     PrepareImageUnpacking();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilterToGL(FMinFilter)));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilterToGL(FMagFilter)));
     const bool mipmaps = IsMipmapFilter(FMinFilter);
-    // The texture may have been filled before with a mipmap filter, which
-    // left the chain being rebuilt on every upload.
     if (!mipmaps)
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+        StopMipmapGeneration();
     const TRGBAImage image = GlyphsToRGBA(NextPowerOfTwo(FGlyphs->Width()), NextPowerOfTwo(FGlyphs->Height()));
     const QSize size = UploadRGBAImage(image, TextureFormat(), mipmaps, MaxTextureSize());
     FTextureWidth = size.width();
     FTextureHeight = size.height();
-    FTextureDirty = false;
+    entry.Revision = revision;
+    return entry.Name;
 }
 
 void TGLCustomBitmapFont::RenderString(TRenderContextInfo& info, const QString& text,
@@ -378,7 +371,7 @@ void TGLCustomBitmapFont::RenderString(TRenderContextInfo& info, const QString& 
     PrepareGlyphs();
     if (FGlyphs->Width() == 0 || text.isEmpty())
         return;
-    PrepareTexture(info.Context);
+    const GLuint texture = PrepareTexture(info);
 
     const int lineHeight = FCharHeight + FVSpace;
     const int lines = 1 + static_cast<int>(text.count(QChar(CarriageReturn)));
@@ -408,9 +401,9 @@ void TGLCustomBitmapFont::RenderString(TRenderContextInfo& info, const QString& 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     if (info.GLStates != nullptr)
-        info.GLStates->BindTexture(0, GL_TEXTURE_2D, FTextureHandle);
+        info.GLStates->BindTexture(0, GL_TEXTURE_2D, texture);
     else
-        glBindTexture(GL_TEXTURE_2D, FTextureHandle);
+        glBindTexture(GL_TEXTURE_2D, texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glPushAttrib(GL_CURRENT_BIT);
     glColor4fv(color.data());

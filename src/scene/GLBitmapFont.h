@@ -3,6 +3,7 @@
 #include "Component.h"
 #include "Exceptions.h"
 #include "GLColor.h"
+#include "GLRenderContext.h"
 #include "GLTexture.h"
 #include "Graphics.h"
 
@@ -188,8 +189,9 @@ public:
     void UnRegisterUser(TGLBitmapFontUser* user);
     int UserCount() const { return static_cast<int>(FUsers.size()); }
 
-    // The glyph texture, 0 until the first draw; its size in pixels.
-    GLuint TextureHandle() const { return FTextureHandle; }
+    // The glyph texture in the context current now, 0 until the first draw
+    // there; its size in pixels.
+    GLuint TextureHandle() const { return FTextureNames.CurrentName(); }
     int TextureWidth() const { return FTextureWidth; }
     int TextureHeight() const { return FTextureHeight; }
     // Drops the OpenGL texture, so that the next draw uploads the glyphs again.
@@ -214,9 +216,9 @@ protected:
 
 private:
     void SetMetric(int& field, int value);
-    // Creates the texture in this context if needed and uploads the glyphs
-    // when they changed.
-    void PrepareTexture(const void* context);
+    // Creates the texture in the pass's context if needed and uploads the
+    // glyphs when they changed since they were last uploaded there.
+    GLuint PrepareTexture(TRenderContextInfo& info);
     TRGBAImage GlyphsToRGBA(int width, int height) const;
     int LineWidth(const QString& text, qsizetype from);
     int AlignmentOffset(const QString& text, qsizetype from, BitmapFontTypes::TAlignment alignment);
@@ -238,9 +240,10 @@ private:
     std::array<TCharInfo, CodeCount> FCharRects{};
     bool FGlyphsDirty = true;
     bool FBuilding = false;
-    GLuint FTextureHandle = 0;
-    const void* FTextureContext = nullptr;
-    bool FTextureDirty = true;
+    TGLContextNames FTextureNames{nkTexture};
+    // Counts the changes of the glyph texture; each context uploads once
+    // after them.
+    unsigned FTextureRevision = 1;
     int FTextureWidth = 0;
     int FTextureHeight = 0;
     std::vector<TGLBitmapFontUser*> FUsers;

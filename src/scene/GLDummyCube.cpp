@@ -1,6 +1,7 @@
 #include "GLDummyCube.h"
 
-#include <QOpenGLContext>
+#include "Exceptions.h"
+#include "ScopeGuard.h"
 
 #include <cmath>
 
@@ -8,7 +9,7 @@ TGLDummyCube::TGLDummyCube(QObject* AOwner)
     : TGLCameraInvariantObject(AOwner), FEdgeColor(new TGLColor(this, {1, 1, 1, 1}))
 {
     SetObjectStyle(ObjectStyle() | osDirectDraw);
-    FEdgeColor->OnNotifyChange = [this] { FGroupListValid = false; };
+    FEdgeColor->OnNotifyChange = [this] { ++FGroupRevision; };
 }
 
 TGLDummyCube::~TGLDummyCube()
@@ -21,7 +22,7 @@ void TGLDummyCube::SetCubeSize(float value)
     if (value == FCubeSize)
         return;
     FCubeSize = value;
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -30,7 +31,7 @@ void TGLDummyCube::SetVisibleAtRunTime(bool value)
     if (value == FVisibleAtRunTime)
         return;
     FVisibleAtRunTime = value;
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -41,7 +42,7 @@ void TGLDummyCube::SetAmalgamate(bool value)
     FAmalgamate = value;
     if (!FAmalgamate)
         ReleaseGroupList();
-    FGroupListValid = false;
+    ++FGroupRevision;
     MarkStructureChanged();
 }
 
@@ -140,6 +141,7 @@ void TGLDummyCube::DrawCameraInvariant(TRenderContextInfo& info, bool renderSelf
         return;
     }
     glPushMatrix();
+    const TScopeExit popMatrix([] { glPopMatrix(); });
     if (FCamInvarianceMode == cimPosition)
     {
         if (info.ModelViewMatrix != nullptr)
@@ -155,39 +157,37 @@ void TGLDummyCube::DrawCameraInvariant(TRenderContextInfo& info, bool renderSelf
     }
     glMultMatrixf(LocalMatrix().Data());
     TGLCameraInvariantObject::DrawObject(info, renderSelf, renderChildren);
-    glPopMatrix();
 }
 
 // Self and children are compiled once into one list, drawn directly while
 // compiling so that no other list is nested in it.
 void TGLDummyCube::DrawAmalgamated(TRenderContextInfo& info, bool renderSelf, bool renderChildren)
 {
-    if (FGroupList != 0 && FGroupListContext != info.Context)
-        FGroupList = 0;
-    if (FGroupList == 0 || !FGroupListValid)
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A display list is drawn only in a rendering context"));
+    TGLContextNames::TEntry& entry = FGroupLists.Acquire(*info.Context);
+    if (entry.Revision != FGroupRevision)
     {
-        if (FGroupList == 0)
+        const unsigned revision = FGroupRevision;
         {
-            FGroupList = glGenLists(1);
-            FGroupListContext = info.Context;
+            // A failed compile leaves the list out of date and OpenGL drawing.
+            glNewList(entry.Name, GL_COMPILE);
+            const TScopeExit endList(
+                [&info, savedDirectDraw = info.ObjectsDirectDraw]
+                {
+                    glEndList();
+                    info.ObjectsDirectDraw = savedDirectDraw;
+                });
+            info.ObjectsDirectDraw = true;
+            DrawCameraInvariant(info, renderSelf, renderChildren);
         }
-        const bool savedDirectDraw = info.ObjectsDirectDraw;
-        info.ObjectsDirectDraw = true;
-        glNewList(FGroupList, GL_COMPILE);
-        DrawCameraInvariant(info, renderSelf, renderChildren);
-        glEndList();
-        info.ObjectsDirectDraw = savedDirectDraw;
-        FGroupListValid = true;
+        entry.Revision = revision;
     }
-    glCallList(FGroupList);
+    glCallList(entry.Name);
 }
 
 void TGLDummyCube::ReleaseGroupList()
 {
-    // A list lives in its context; it can only be freed while that is current.
-    if (FGroupList != 0 && FGroupListContext == QOpenGLContext::currentContext())
-        glDeleteLists(FGroupList, 1);
-    FGroupList = 0;
-    FGroupListContext = nullptr;
-    FGroupListValid = false;
+    FGroupLists.ReleaseAll();
+    ++FGroupRevision;
 }

@@ -75,7 +75,7 @@ private:
     bool FAmalgamate = false;
     TGLCameraInvarianceMode FCamInvarianceMode = cimNone;
     TGLVisibilityDeterminationEvent FOnVisibilityDetermination;
-    GLuint FGroupList = 0;
-    const void* FGroupListContext = nullptr;
-    bool FGroupListValid = false;
+    // The group list in each context, compiled again once after each change.
+    TGLContextNames FGroupLists{nkList};
+    unsigned FGroupRevision = 1;
 };

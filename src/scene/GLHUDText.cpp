@@ -2,6 +2,7 @@
 
 #include "GLSceneBuffer.h"
 #include "GLStateCache.h"
+#include "ScopeGuard.h"
 
 #include <GL/gl.h>
 
@@ -96,9 +97,16 @@ void TGLHUDText::DrawText(TRenderContextInfo& info)
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
     // Over the projection in force before the camera's, so that picking still
-    // sees the text under its pick matrix.
+    // sees the text under its pick matrix. The guards pop what is pushed here
+    // even when the glyphs fail to upload.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
+    const TScopeExit popModelView(
+        []
+        {
+            glMatrixMode(GL_MODELVIEW);
+            glPopMatrix();
+        });
     if (info.Buffer != nullptr)
         glLoadMatrixf(info.Buffer->BaseProjectionMatrix().Data());
     else
@@ -114,12 +122,17 @@ void TGLHUDText::DrawText(TRenderContextInfo& info)
 
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
+    const TScopeExit popProjection(
+        []
+        {
+            glMatrixMode(GL_PROJECTION);
+            glPopMatrix();
+        });
     glLoadIdentity();
+    // The string turns texturing, lighting and blending on and off behind the
+    // state cache; restoring the enable flags keeps the cache right.
     glPushAttrib(GL_ENABLE_BIT);
+    const TScopeExit popEnableFlags([] { glPopAttrib(); });
     glDisable(GL_DEPTH_TEST);
     FBitmapFont->RenderString(info, FText, FAlignment, FLayout, FModulateColor->Color());
-    glPopAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
 }

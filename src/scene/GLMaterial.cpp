@@ -3,6 +3,7 @@
 #include "GLMaterialLibrary.h"
 #include "SceneObjects.h"
 #include "GLStateCache.h"
+#include "ScopeGuard.h"
 
 #include <algorithm>
 
@@ -233,7 +234,12 @@ void TGLMaterial::Apply(TRenderContextInfo& info)
         ++info.FogDisabledCounter;
     }
     if (FTexture != nullptr)
+    {
+        // A texture that fails to upload applies nothing; what was applied
+        // before it is taken back, so that the counts stay balanced.
+        const TScopeFailure takeBack([this, &info] { UnApplyColoursAndCounts(info); });
         FTexture->Apply(info);
+    }
 }
 
 void TGLMaterial::ApplyFaceCulling(TRenderContextInfo& info) const
@@ -310,6 +316,14 @@ bool TGLMaterial::UnApply(TRenderContextInfo& info)
 {
     if (FLibMaterial != nullptr)
         return FLibMaterial->UnApply(info);
+    UnApplyColoursAndCounts(info);
+    if (FTexture != nullptr)
+        FTexture->UnApply(info);
+    return false;
+}
+
+void TGLMaterial::UnApplyColoursAndCounts(TRenderContextInfo& info) const
+{
     TGLStateCache& states = *info.GLStates;
     if (FBlendingMode == bmAlphaTest50 || FBlendingMode == bmAlphaTest100)
         glAlphaFunc(GL_GREATER, 0);
@@ -319,9 +333,6 @@ bool TGLMaterial::UnApply(TRenderContextInfo& info)
     if ((FMaterialOptions & moIgnoreFog) && info.FogDisabledCounter > 0)
         if (--info.FogDisabledCounter == 0)
             states.Enable(stFog);
-    if (FTexture != nullptr)
-        FTexture->UnApply(info);
-    return false;
 }
 
 bool TGLMaterial::IsBlended() const

@@ -171,6 +171,8 @@ private:
     void ResolveLibMaterial(TGLMaterialLibrary* library, const QString& name);
     void ApplyFaceCulling(TRenderContextInfo& info) const;
     void ApplyBackFace(TGLStateCache& states) const;
+    // Un-applies all but the texture.
+    void UnApplyColoursAndCounts(TRenderContextInfo& info) const;
     void ApplyBlending(TGLStateCache& states) const;
 
     TGLFaceProperties* const FFrontProperties;

@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "GLStateCache.h"
 #include "LayoutReader.h"
+#include "ScopeGuard.h"
 
 #include <QJsonArray>
 
@@ -99,6 +100,15 @@ void TGLLibMaterial::Apply(TRenderContextInfo& info)
         FTextureMatrix = TextureMatrix();
         info.GLStates->SetTextureMatrix(FTextureMatrix.Data());
     }
+    // The material takes itself back when it fails; so does this item.
+    const TScopeFailure takeBack(
+        [this, &info]
+        {
+            if (FTextureMatrixLoaded)
+                info.GLStates->ResetTextureMatrix();
+            FTextureMatrixLoaded = false;
+            --FApplyDepth;
+        });
     FMaterial->Apply(info);
 }
 

@@ -1,6 +1,7 @@
 #include "GLSceneBuffer.h"
 
 #include "GLLightSource.h"
+#include "ScopeGuard.h"
 
 #include <QOpenGLContext>
 #include <QSurface>
@@ -54,6 +55,7 @@ public:
         if (!FBuffer.FContext->makeCurrent(FBuffer.FSurface))
             throw EGLContextError(QStringLiteral("OS Error : the OpenGL context cannot be made current"));
         FBuffer.FRendering = true;
+        FBuffer.FRenderContext->DeletePending();
     }
     ~TRenderingScope() { FBuffer.FRendering = false; }
     TRenderingScope(const TRenderingScope&) = delete;
@@ -127,6 +129,19 @@ void TGLSceneBuffer::Resize(int width, int height)
     FViewport.Height = std::max(1, height);
     if (FContext != nullptr && !FRendering && FContext->makeCurrent(FSurface))
         glViewport(0, 0, FViewport.Width, FViewport.Height);
+}
+
+void TGLSceneBuffer::SetPixelRatio(qreal value)
+{
+    if (value <= 0 || value == FPixelRatio)
+        return;
+    FPixelRatio = value;
+    NotifyChanged();
+}
+
+int TGLSceneBuffer::ScaledRenderDPI() const
+{
+    return static_cast<int>(std::lround(RenderDPI * FPixelRatio));
 }
 
 void TGLSceneBuffer::SetStateDriver(const TGLStateDriver& driver)
@@ -207,7 +222,11 @@ void TGLSceneBuffer::CreateRenderingContext(QSurface* surface)
     if (major < 1 || (major == 1 && minor < 1))
         throw EGLContextError(QStringLiteral("Need at least OpenGL version 1.1"));
     FContext = std::move(context);
+    FRenderContext = TGLRenderContext::Create(FContext.get());
     FSurface = surface;
+    // A new context starts from OpenGL's defaults, which a fresh cache
+    // records; the old one describes the context that is gone.
+    FStates = std::make_unique<TGLStateCache>(FStates->Driver());
     glGetIntegerv(GL_RED_BITS, &FRedBits);
     glViewport(0, 0, FViewport.Width, FViewport.Height);
     SetupRenderingState();
@@ -218,14 +237,9 @@ void TGLSceneBuffer::DestroyRenderingContext()
 {
     if (FContext == nullptr)
         return;
-    // The display lists die with the context; the objects compile them anew
-    // in the next one.
-    if (FCamera != nullptr && FCamera->Scene() != nullptr)
-    {
-        FCamera->Scene()->Objects()->MarkStructureChanged();
-        for (TGLBaseSceneObject* object : FCamera->Scene()->Objects()->findChildren<TGLBaseSceneObject*>())
-            object->MarkStructureChanged();
-    }
+    // Its names die with it: the resources drop them and make new ones in
+    // the next context, which has another id.
+    FRenderContext.reset();
     FContext.reset();
     FSurface = nullptr;
 }
@@ -278,7 +292,7 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
         TRenderingScope scope(*this);
         if (FFrameCount == 0)
             FFirstCounter = t0;
-        FRenderDPI = RenderDPI;
+        FRenderDPI = ScaledRenderDPI();
         DrainOpenGLErrors();
         SetupRenderingState();
         ApplyBackgroundColor();
@@ -373,7 +387,7 @@ void TGLSceneBuffer::FillRenderContextInfo(TDrawState drawState)
     info = TRenderContextInfo{};
     info.Scene = scene;
     info.Buffer = this;
-    info.Context = FContext.get();
+    info.Context = FRenderContext.get();
     info.CameraPosition = FCameraPosition;
     info.CameraDirection = FCamera->LastDirection();
     info.CameraDirection.W = 0;
@@ -410,6 +424,8 @@ void TGLSceneBuffer::FillRenderContextInfo(TDrawState drawState)
 void TGLSceneBuffer::RenderScene(TDrawState drawState, TGLBaseSceneObject* baseObject)
 {
     TGLScene* const scene = FCamera->Scene();
+    // Matrices an object pushed before it failed are not the next pass's.
+    const TScopeFailure dropPushedMatrices([this] { FModelViewStack.clear(); });
     scene->SetLastDrawnObject(nullptr);
     FillRenderContextInfo(drawState);
     FStates->Reset();
@@ -460,11 +476,24 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
     if (FContext == nullptr || FCamera->Scene() == nullptr)
         return;
     TRenderingScope scope(*this);
-    const TMatrix savedProjection = FProjectionMatrix;
-    const TMatrix savedModelView = FModelViewMatrix;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
-    PrepareMatrices(&rect);
+    const TScopeExit restoreMatrices(
+        [this, savedProjection = FProjectionMatrix, savedModelView = FModelViewMatrix]
+        {
+            glMatrixMode(GL_PROJECTION);
+            glPopMatrix();
+            glMatrixMode(GL_MODELVIEW);
+            FProjectionMatrix = savedProjection;
+            FModelViewMatrix = savedModelView;
+        });
+    FRenderDPI = ScaledRenderDPI();
+    // The viewport counts device pixels.
+    const QRect deviceRect(QPoint(static_cast<int>(std::lround(rect.left() * FPixelRatio)),
+                                  static_cast<int>(std::lround(rect.top() * FPixelRatio))),
+                           QPoint(static_cast<int>(std::lround(rect.right() * FPixelRatio)),
+                                  static_cast<int>(std::lround(rect.bottom() * FPixelRatio))));
+    PrepareMatrices(&deviceRect);
     std::vector<GLuint> selection;
     int capacity = std::max(expectedCount, 8);
     int hits = -1;
@@ -475,31 +504,18 @@ void TGLSceneBuffer::PickObjectsInRect(const QRect& rect, TGLPickList& list, int
         capacity *= 2;
         glSelectBuffer(static_cast<GLsizei>(selection.size()), selection.data());
         glRenderMode(GL_SELECT);
-        glInitNames();
-        glPushName(0);
-        FRenderDPI = RenderDPI;
-        try
         {
+            // A failed pass leaves OpenGL drawing again for the next frame.
+            const TScopeFailure backToRendering([] { glRenderMode(GL_RENDER); });
+            glInitNames();
+            glPushName(0);
+            FRenderDPI = ScaledRenderDPI();
             RenderScene(dsPicking, nullptr);
-        }
-        catch (...)
-        {
-            // Leave OpenGL drawing again for the next frame.
-            glRenderMode(GL_RENDER);
-            glMatrixMode(GL_PROJECTION);
-            glPopMatrix();
-            glMatrixMode(GL_MODELVIEW);
-            throw;
         }
         glFlush();
         hits = glRenderMode(GL_RENDER);
     }
     ReadHits(selection, hits, list);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    FProjectionMatrix = savedProjection;
-    FModelViewMatrix = savedModelView;
 }
 
 void TGLSceneBuffer::ReadHits(const std::vector<GLuint>& selection, int hits, TGLPickList& list)

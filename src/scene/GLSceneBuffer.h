@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "GLCamera.h"
 #include "GLPickList.h"
+#include "GLRenderContext.h"
 #include "SceneObjects.h"
 #include "GLStateCache.h"
 #include "Graphics.h"
@@ -136,10 +137,15 @@ public:
     TGLCamera* Camera() const { return FCamera; }
     void SetCamera(TGLCamera* value);
 
-    // Viewport, in pixels; width and height are at least 1.
+    // Viewport, in device pixels; width and height are at least 1.
     int Width() const { return FViewport.Width; }
     int Height() const { return FViewport.Height; }
     void Resize(int width, int height);
+    // Device pixels per pixel of the viewer. The render resolution grows
+    // with it, so that the camera sees as much and screen texts keep their
+    // place and size in the viewer's pixels.
+    qreal PixelRatio() const { return FPixelRatio; }
+    void SetPixelRatio(qreal value);
 
     // The format a window must have for this buffer's context.
     QSurfaceFormat RequestedFormat() const;
@@ -148,14 +154,16 @@ public:
     void DestroyRenderingContext();
     bool HasContext() const { return FContext != nullptr; }
     QOpenGLContext* RenderingContext() const { return FContext.get(); }
+    // The same context as the textures and display lists made in it know it.
+    TGLRenderContext* RenderContext() const { return FRenderContext.get(); }
     bool Rendering() const { return FRendering; }
 
     // Draws one frame; `baseObject` (or the whole scene) is drawn.
     void Render(TGLBaseSceneObject* baseObject = nullptr);
-    // Fills `list` with the objects drawn in the rectangle (window pixels,
-    // origin top-left).
+    // Fills `list` with the objects drawn in the rectangle (the viewer's
+    // pixels, as its mouse events give them; origin top-left).
     void PickObjectsInRect(const QRect& rect, TGLPickList& list, int expectedCount);
-    // The nearest object under the pixel, or nullptr.
+    // The nearest object under the viewer's pixel, or nullptr.
     TGLBaseSceneObject* PickObjectAt(int x, int y);
 
     // Frame-rate monitor.
@@ -167,6 +175,7 @@ public:
     // For objects that draw with their own model-view transforms.
     void PushModelViewMatrix(const TMatrix& matrix);
     void PopModelViewMatrix();
+    int ModelViewStackDepth() const { return static_cast<int>(FModelViewStack.size()); }
     const TMatrix& ModelViewMatrix() const { return FModelViewMatrix; }
     const TMatrix& ProjectionMatrix() const { return FProjectionMatrix; }
     // The projection in force before the camera's: identity when drawing, the
@@ -215,6 +224,7 @@ private:
     void FillRenderContextInfo(TDrawState drawState);
     void ReadHits(const std::vector<GLuint>& selection, int hits, TGLPickList& list);
     void CheckOpenGLError();
+    int ScaledRenderDPI() const;
     void RegisterWithScene();
     void UnregisterFromScene();
 
@@ -235,9 +245,11 @@ private:
     QPointer<TGLScene> FScene;
     TGLViewport FViewport{0, 0, 1, 1};
     std::unique_ptr<QOpenGLContext> FContext;
+    std::shared_ptr<TGLRenderContext> FRenderContext;
     QSurface* FSurface = nullptr;
     bool FRendering = false;
     int FRenderDPI = RenderDPI;
+    qreal FPixelRatio = 1;
     int FRedBits = 8;
 
     TMatrix FProjectionMatrix = IdentityMatrix();

@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace
@@ -73,11 +74,7 @@ protected:
             RunGuarded([this] { FViewer->PaintFrame(); });
     }
 
-    void resizeEvent(QResizeEvent*) override
-    {
-        const qreal ratio = devicePixelRatio();
-        FViewer->FBuffer->Resize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-    }
+    void resizeEvent(QResizeEvent*) override { FViewer->ResizeBuffer(); }
 
     void mousePressEvent(QMouseEvent* event) override
     {
@@ -170,7 +167,7 @@ void TGLSceneViewer::CreateRenderWindow()
     // A hidden control has not told its container its size yet.
     FWindow->resize(Width(), Height());
     FWindow->create();
-    FBuffer->Resize(Width(), Height());
+    ResizeBuffer();
     FBuffer->CreateRenderingContext(FWindow);
     FAppliedSwapInterval = format.swapInterval();
 }
@@ -185,6 +182,15 @@ void TGLSceneViewer::RecreateRenderWindow()
     CreateRenderWindow();
     if (wasVisible)
         FWindow->show();
+}
+
+// The control's size is in its own pixels; OpenGL draws in the window's
+// device pixels, of which there are more on a high-density screen.
+void TGLSceneViewer::ResizeBuffer()
+{
+    const qreal ratio = FWindow->devicePixelRatio();
+    FBuffer->SetPixelRatio(ratio);
+    FBuffer->Resize(static_cast<int>(std::lround(Width() * ratio)), static_cast<int>(std::lround(Height() * ratio)));
 }
 
 void TGLSceneViewer::PaintFrame()
@@ -248,7 +254,7 @@ void TGLSceneViewer::resizeEvent(QResizeEvent* event)
 {
     TControl::resizeEvent(event);
     FContainer->setGeometry(rect());
-    FBuffer->Resize(Width(), Height());
+    ResizeBuffer();
 }
 
 void TGLSceneViewer::showEvent(QShowEvent* event)

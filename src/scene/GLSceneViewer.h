@@ -65,6 +65,7 @@ private:
     friend class TGLViewerWindow;
 
     void BufferChanged();
+    void ResizeBuffer();
     void RecreateRenderWindow();
     void ApplySwapInterval();
     int SwapInterval() const { return FVSync == vsmSync ? 1 : 0; }

@@ -4,6 +4,7 @@
 #include "GLCamera.h"
 #include "GLSceneBuffer.h"
 #include "GLStateCache.h"
+#include "ScopeGuard.h"
 
 namespace
 {
@@ -181,20 +182,45 @@ void TGLSkyBox::DrawObject(TRenderContextInfo& info, bool renderSelf, bool rende
     states.Disable(stFog);
     glDepthMask(GL_FALSE);
 
+    // Depth test, depth writes, lighting, fog and the buffer's model-view
+    // stack come back as they were even when a face's material fails.
+    const TScopeExit restoreDepthTest(
+        [&states, depthTest]
+        {
+            if (depthTest)
+                states.Enable(stDepthTest);
+        });
+    const TScopeFailure restoreStates(
+        [&states, lighting, fog]
+        {
+            glDepthMask(GL_TRUE);
+            if (lighting)
+                states.Enable(stLighting);
+            if (fog)
+                states.Enable(stFog);
+        });
+
     const TGLCamera* const camera = info.Buffer->Camera();
     const float size = (camera->NearPlane() + camera->DepthOfView()) / 2;
     const TMatrix boxMatrix = BoxMatrix(info, size);
     glLoadMatrixf(boxMatrix.Data());
     info.Buffer->PushModelViewMatrix(boxMatrix);
-    try
     {
+        // Popped here when the drawing fails; a child that popped too much
+        // is told on the way out below.
+        const TScopeFailure popModelView(
+            [&info]
+            {
+                if (info.Buffer->ModelViewStackDepth() > 0)
+                    info.Buffer->PopModelViewMatrix();
+            });
         if (renderSelf)
         {
             glPushMatrix();
+            const TScopeExit popMatrix([] { glPopMatrix(); });
             ApplyStyle();
             DrawFaces(info);
             DrawClouds(info);
-            glPopMatrix();
         }
         glDepthMask(GL_TRUE);
         if (lighting)
@@ -207,15 +233,7 @@ void TGLSkyBox::DrawObject(TRenderContextInfo& info, bool renderSelf, bool rende
             RenderChildren(info);
         }
     }
-    catch (...)
-    {
-        glDepthMask(GL_TRUE);
-        info.Buffer->PopModelViewMatrix();
-        throw;
-    }
     info.Buffer->PopModelViewMatrix();
-    if (depthTest)
-        states.Enable(stDepthTest);
 }
 
 void RegisterSkyBoxClasses()

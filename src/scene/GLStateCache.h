@@ -72,6 +72,8 @@ public:
 
     explicit TGLStateCache(const TGLStateDriver& driver = TGLStateDriver::OpenGL());
 
+    const TGLStateDriver& Driver() const { return FDriver; }
+
     bool IsEnabled(TGLState state) const { return FStates.test(state); }
     void Enable(TGLState state);
     void Disable(TGLState state);

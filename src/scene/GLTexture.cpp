@@ -209,6 +209,12 @@ bool IsMipmapFilter(TGLMinFilter filter)
     return filter != miNearest && filter != miLinear;
 }
 
+void StopMipmapGeneration()
+{
+    if (VersionAtLeast(1, 4) || HasExtension("GL_SGIS_generate_mipmap"))
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+}
+
 GLenum TextureModeToGL(TGLTextureMode mode)
 {
     switch (mode)
@@ -298,6 +304,8 @@ TGLTexture::~TGLTexture()
 void TGLTexture::NotifyChange(unsigned changes, bool mappingChanged)
 {
     FChanges |= changes;
+    if (changes != 0)
+        ++FRevision;
     if (OnNotifyChange)
         OnNotifyChange(mappingChanged);
 }
@@ -421,7 +429,9 @@ void TGLTexture::Apply(TRenderContextInfo& info)
         states.Disable(stTextureRect);
         return;
     }
-    const GLuint handle = Handle(states);
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A texture is drawn only in a rendering context"));
+    const GLuint handle = Handle(*info.Context, states);
     states.Enable(stTexture2D);
     states.BindTexture(0, GL_TEXTURE_2D, handle);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(TextureModeToGL(FTextureMode)));
@@ -462,38 +472,27 @@ void TGLTexture::UnApply(TRenderContextInfo& info)
     }
 }
 
-GLuint TGLTexture::Handle(TGLStateCache& states)
+GLuint TGLTexture::Handle(TGLRenderContext& context, TGLStateCache& states)
 {
-    const void* const context = QOpenGLContext::currentContext();
-    if (FHandle != 0 && FHandleContext != context)
-    {
-        // The name belonged to a context that is gone or not current.
-        FHandle = 0;
-        FChanges = tcImage | tcParams;
-    }
-    if (FHandle != 0 && FChanges == 0)
-        return FHandle;
-    if (FHandle == 0)
-    {
-        glGenTextures(1, &FHandle);
-        FHandleContext = context;
-    }
-    states.BindTexture(0, GL_TEXTURE_2D, FHandle);
+    TGLContextNames::TEntry& entry = FNames.Acquire(context);
+    if (entry.Revision == FRevision)
+        return entry.Name;
+    states.BindTexture(0, GL_TEXTURE_2D, entry.Name);
     // A new name may equal one deleted behind the cache's back, in which case
     // the cache believes it bound and skips the call.
-    glBindTexture(GL_TEXTURE_2D, FHandle);
+    glBindTexture(GL_TEXTURE_2D, entry.Name);
+    const unsigned revision = FRevision;
     PrepareParameters();
-    FChanges = 0;
     Upload();
-    return FHandle;
+    // Only a complete upload counts: after a failure the next use tries again.
+    entry.Revision = revision;
+    FChanges = 0;
+    return entry.Name;
 }
 
 void TGLTexture::DestroyHandle()
 {
-    if (FHandle != 0 && FHandleContext == QOpenGLContext::currentContext())
-        glDeleteTextures(1, &FHandle);
-    FHandle = 0;
-    FHandleContext = nullptr;
+    FNames.ReleaseAll();
     FChanges = tcImage | tcParams;
     FTextureMemorySize = -1;
     FUploadedSize = QSize();
@@ -519,6 +518,8 @@ void TGLTexture::PrepareParameters()
                     floating ? GL_NEAREST : static_cast<GLint>(MagFilterToGL(FMagFilter)));
     if (HasExtension("GL_EXT_texture_filter_anisotropic"))
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, FFilteringQuality == tfAnisotropic ? 2.0f : 1.0f);
+    if (!IsMipmapFilter(FMinFilter))
+        StopMipmapGeneration();
 }
 
 GLint TGLTexture::ResolvedInternalFormat() const

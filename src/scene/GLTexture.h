@@ -2,6 +2,7 @@
 
 #include "GLColor.h"
 #include "GLPersistentImage.h"
+#include "GLRenderContext.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -161,6 +162,9 @@ QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMi
 void PrepareImageUnpacking();
 // Whether the filter samples a mipmap chain, which must then be built.
 bool IsMipmapFilter(TGLMinFilter filter);
+// Stops OpenGL rebuilding the chain of the bound texture at every upload, as
+// it goes on doing once asked to, whatever the filter.
+void StopMipmapGeneration();
 
 // The OpenGL names of the enumerations.
 GLenum TextureModeToGL(TGLTextureMode mode);
@@ -241,13 +245,14 @@ public:
 
     void Apply(TRenderContextInfo& info);
     void UnApply(TRenderContextInfo& info);
-    // The OpenGL name in the current context, made and filled first when
-    // needed (an empty image leaves the texture without pixels).
-    GLuint Handle(TGLStateCache& states);
-    // Forgets the OpenGL name (deleting it when its context is current), so
-    // that the next use uploads again.
+    // The OpenGL name in `context`, which is current, made and filled first
+    // when needed (an empty image leaves the texture without pixels).
+    GLuint Handle(TGLRenderContext& context, TGLStateCache& states);
+    // Gives the names back to their contexts, so that the next use uploads
+    // again.
     void DestroyHandle();
-    GLuint CurrentHandle() const { return FHandle; }
+    // The name in the context current now; 0 when there is none.
+    GLuint CurrentHandle() const { return FNames.CurrentName(); }
     unsigned Changes() const { return FChanges; }
     // What OpenGL reported for the texture's memory; -1 when it reported nothing.
     int TextureMemorySize() const { return FTextureMemorySize; }
@@ -284,9 +289,11 @@ private:
     float FNormalMapScale = 0.125f;
     int FSizeLimit = 0;
 
-    GLuint FHandle = 0;
-    const void* FHandleContext = nullptr;
+    TGLContextNames FNames{nkTexture};
     unsigned FChanges = tcImage | tcParams;
+    // Counts the changes that need an upload, so that each context's name is
+    // filled again once after them.
+    unsigned FRevision = 1;
     int FTextureMemorySize = -1;
     QSize FUploadedSize;
 };

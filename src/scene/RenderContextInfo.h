@@ -5,6 +5,7 @@
 
 #include <array>
 
+class TGLRenderContext;
 class TGLScene;
 class TGLSceneBuffer;
 class TGLStateCache;
@@ -22,9 +23,9 @@ struct TRenderContextInfo
 {
     TGLScene* Scene = nullptr;
     TGLSceneBuffer* Buffer = nullptr;
-    // Identifies the rendering context, so that display lists made in another
-    // context are made again.
-    const void* Context = nullptr;
+    // The rendering context drawn in, where textures and display lists find
+    // their names.
+    TGLRenderContext* Context = nullptr;
     TVector CameraPosition{};
     TVector CameraDirection{};
     TVector CameraUp{};

@@ -5,8 +5,7 @@
 #include "Exceptions.h"
 #include "GLMaterial.h"
 #include "GLStateCache.h"
-
-#include <QOpenGLContext>
+#include "ScopeGuard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -289,6 +288,7 @@ void TGLBaseSceneObject::MarkTransformChanged()
 
 void TGLBaseSceneObject::MarkStructureChanged()
 {
+    ++FStructureRevision;
     if ((FChanges & ocStructure) == 0)
     {
         FChanges |= ocStructure;
@@ -460,21 +460,31 @@ void TGLBaseSceneObject::RenderObject(TRenderContextInfo& info)
     default:
         throw EAssertionFailed(QStringLiteral("Unknown visibility culling option"));
     }
+    // A failure inside the object must leave the matrix and the states as a
+    // completed draw would: the guards run in reverse order either way.
     glPushMatrix();
+    const TScopeExit popMatrix([] { glPopMatrix(); });
     glMultMatrixf(LocalMatrix().Data());
     if (info.DrawState == dsPicking)
         glLoadName(FPickName);
     const bool depthOff = (FObjectStyle & osIgnoreDepthBuffer) != 0 && info.GLStates->IsEnabled(stDepthTest);
     if (depthOff)
         info.GLStates->Disable(stDepthTest);
+    const TScopeExit restoreDepthTest(
+        [&info, depthOff]
+        {
+            if (depthOff)
+                info.GLStates->Enable(stDepthTest);
+        });
+    const TScopeExit resetStates(
+        [&info, this, renderSelf]
+        {
+            if (renderSelf && (FObjectStyle & osResetsStates) != 0)
+                info.GLStates->Reset();
+        });
     if (renderSelf && FShowAxes)
         DrawAxes();
     DrawObject(info, renderSelf, renderChildren);
-    if (depthOff)
-        info.GLStates->Enable(stDepthTest);
-    if (renderSelf && (FObjectStyle & osResetsStates) != 0)
-        info.GLStates->Reset();
-    glPopMatrix();
 }
 
 void TGLBaseSceneObject::DrawSelf(TRenderContextInfo& info)
@@ -505,27 +515,27 @@ void TGLBaseSceneObject::EmitGeometry(TRenderContextInfo&)
 
 GLuint TGLBaseSceneObject::GetListHandle(TRenderContextInfo& info)
 {
-    if (FListHandle != 0 && FListContext == info.Context && (FChanges & ocStructure) == 0)
-        return FListHandle;
+    if (info.Context == nullptr)
+        throw EInvalidOperation(QStringLiteral("A display list is drawn only in a rendering context"));
+    TGLContextNames::TEntry& entry = FLists.Acquire(*info.Context);
+    if (entry.Revision == FStructureRevision)
+        return entry.Name;
     FChanges &= ~ocStructure;
-    if (FListHandle == 0 || FListContext != info.Context)
+    const unsigned revision = FStructureRevision;
     {
-        FListHandle = glGenLists(1);
-        FListContext = info.Context;
+        // A failed compile must not leave OpenGL compiling the rest of the
+        // frame; the list stays out of date and is compiled again next time.
+        glNewList(entry.Name, GL_COMPILE);
+        const TScopeExit endList([] { glEndList(); });
+        EmitGeometry(info);
     }
-    glNewList(FListHandle, GL_COMPILE);
-    EmitGeometry(info);
-    glEndList();
-    return FListHandle;
+    entry.Revision = revision;
+    return entry.Name;
 }
 
 void TGLBaseSceneObject::ReleaseList()
 {
-    // A list lives in its context; it can only be freed while that is current.
-    if (FListHandle != 0 && FListContext == QOpenGLContext::currentContext())
-        glDeleteLists(FListHandle, 1);
-    FListHandle = 0;
-    FListContext = nullptr;
+    FLists.ReleaseAll();
     FChanges |= ocStructure;
 }
 
@@ -557,14 +567,18 @@ void TGLBaseSceneObject::RenderChildRange(int first, int last, TRenderContextInf
 {
     if (FChildren.empty())
         return;
-    const TGLVisibilityCulling savedCulling = info.VisibilityCulling;
+    const TScopeExit restoreModes(
+        [&info, savedCulling = info.VisibilityCulling, savedSorting = info.ObjectsSorting]
+        {
+            info.VisibilityCulling = savedCulling;
+            info.ObjectsSorting = savedSorting;
+        });
     if (FVisibilityCulling != vcInherited)
         info.VisibilityCulling = FVisibilityCulling;
     if (first == last)
         RenderChild(Child(first), info);
     else
     {
-        const TGLObjectsSorting savedSorting = info.ObjectsSorting;
         if (FObjectsSorting != osInherited)
             info.ObjectsSorting = FObjectsSorting;
         if (info.ObjectsSorting == osNone)
@@ -572,9 +586,7 @@ void TGLBaseSceneObject::RenderChildRange(int first, int last, TRenderContextInf
                 RenderChild(Child(i), info);
         else
             RenderSorted(info);
-        info.ObjectsSorting = savedSorting;
     }
-    info.VisibilityCulling = savedCulling;
 }
 
 // Collects the children by distance to the camera and draws the largest key
@@ -585,6 +597,8 @@ void TGLBaseSceneObject::RenderSorted(TRenderContextInfo& info)
     if (sorting != osRenderFarthestFirst && sorting != osRenderBlendedLast && sorting != osRenderNearestFirst)
         throw EAssertionFailed(QStringLiteral("Unknown objects sorting option"));
     const size_t mark = FSortList.size();
+    // Whatever happens to a child, the entries of this pass go.
+    const TScopeExit trimSortList([this, mark] { FSortList.resize(mark); });
     for (TGLBaseSceneObject* child : FChildren)
     {
         if (!child->Visible())
@@ -601,7 +615,6 @@ void TGLBaseSceneObject::RenderSorted(TRenderContextInfo& info)
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = FSortList.size(); i > mark; --i)
         FSortList[i - 1].second->RenderObject(info);
-    FSortList.resize(mark);
 }
 
 void TGLBaseSceneObject::AdvanceTime(const TProgressTimes& times)
@@ -656,7 +669,10 @@ void TGLCustomSceneObject::DrawObject(TRenderContextInfo& info, bool renderSelf,
             DrawSelf(info);
         else
         {
+            // Applying either completes or takes itself back; after it, a
+            // failure of the drawing takes the material back here.
             ApplyMaterial(info);
+            const TScopeFailure unApply([this, &info] { UnApplyMaterial(info); });
             do
                 DrawSelf(info);
             while (UnApplyMaterial(info));

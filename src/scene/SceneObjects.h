@@ -2,6 +2,7 @@
 
 #include "Component.h"
 #include "GLCoordinates.h"
+#include "GLRenderContext.h"
 #include "RenderContextInfo.h"
 #include "SceneTypes.h"
 #include "VectorGeometry.h"
@@ -188,8 +189,10 @@ private:
     std::vector<TGLBaseSceneObject*> FChildren;
     TGLScene* FScene = nullptr;
     int FUpdateCount = 0;
-    GLuint FListHandle = 0;
-    const void* FListContext = nullptr;
+    // The display list in each context; recompiled in each once after every
+    // structure change.
+    TGLContextNames FLists{nkList};
+    unsigned FStructureRevision = 1;
     GLuint FPickName = 0;
     // Reused by every sorted pass over the children.
     std::vector<std::pair<float, TGLBaseSceneObject*>> FSortList;

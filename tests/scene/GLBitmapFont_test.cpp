@@ -56,7 +56,7 @@ void DrawString(TGLCustomBitmapFont& font, const QString& text)
     TGLStateCache states;
     TRenderContextInfo info;
     info.GLStates = &states;
-    info.Context = QOpenGLContext::currentContext();
+    info.Context = &TGLTestContext::Use(64, 64).RenderContext();
     glPushAttrib(GL_ENABLE_BIT);
     font.RenderString(info, text, BitmapFontTypes::taLeftJustify, BitmapFontTypes::tlTop, {1, 1, 1, 1});
     glPopAttrib();

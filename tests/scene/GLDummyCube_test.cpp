@@ -46,7 +46,7 @@ int PixelsDrawnBy(TGLBaseSceneObject& object)
     TGLStateCache states;
     TRenderContextInfo info;
     info.GLStates = &states;
-    info.Context = QOpenGLContext::currentContext();
+    info.Context = &context.RenderContext();
     info.ObjectsSorting = osNone;
     object.RenderObject(info);
     return LitPixels(context.Pixels());

@@ -2,6 +2,7 @@
 #include "scene/GLSceneViewer.h"
 #include "scene/GLStateCache.h"
 
+#include "Exceptions.h"
 #include "GLTestContext.h"
 #include "LayoutReader.h"
 
@@ -130,6 +131,53 @@ TEST_F(GLHUDTextTest, TextAtItsPositionStartsThatManyPixelsFromTheViewersTopLeft
     EXPECT_EQ(Row(frame, 24, 48, 59), "..########..");
     EXPECT_EQ(Column(frame, 50, 13, 26), "..##########..");
     EXPECT_EQ(frame.pixel(50, 15), qRgba(255, 0, 0, 255));
+    EXPECT_EQ(LitPixels(frame), 8 * 10);
+}
+
+namespace
+{
+// A block font whose glyph upload fails as often as asked to.
+class TFailingUploadFont : public TGLCustomBitmapFont
+{
+public:
+    using TGLCustomBitmapFont::TGLCustomBitmapFont;
+
+    mutable int FailuresLeft = 0;
+
+protected:
+    GLint TextureFormat() const override
+    {
+        if (FailuresLeft > 0)
+        {
+            --FailuresLeft;
+            throw EInvalidOperation(QStringLiteral("glyphs lost"));
+        }
+        return GL_RGBA;
+    }
+};
+} // namespace
+
+TEST_F(GLHUDTextTest, FailedGlyphUploadLeavesMatricesAndFlagsAndTheNextFrameDrawsTheText)
+{
+    TFailingUploadFont font(nullptr);
+    MakeBlockFont(font);
+    font.FailuresLeft = 1;
+    FText->SetBitmapFont(&font);
+    FText->SetText(QStringLiteral("A"));
+    FText->Position()->SetPoint(50, 15, 0);
+
+    EXPECT_THROW(FBuffer->Render(), EInvalidOperation);
+    FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
+    EXPECT_EQ(Integer(GL_MODELVIEW_STACK_DEPTH), 1);
+    EXPECT_EQ(Integer(GL_PROJECTION_STACK_DEPTH), 1);
+    EXPECT_EQ(Integer(GL_ATTRIB_STACK_DEPTH), 0);
+    EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
+    // The text switched depth testing off behind the cache.
+    EXPECT_TRUE(FBuffer->States().IsEnabled(stDepthTest));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+
+    const QImage frame = Frame();
+    EXPECT_EQ(Row(frame, 15, 48, 59), "..########..");
     EXPECT_EQ(LitPixels(frame), 8 * 10);
 }
 
@@ -295,7 +343,7 @@ TEST(GLHUDText, DrawingLeavesMatricesAndEnableFlagsAsTheyWere)
     TGLStateCache states;
     TRenderContextInfo info;
     info.GLStates = &states;
-    info.Context = QOpenGLContext::currentContext();
+    info.Context = &context.RenderContext();
     info.ViewportWidth = 64;
     info.ViewportHeight = 64;
     info.RenderDPI = 96;

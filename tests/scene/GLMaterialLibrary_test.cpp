@@ -9,6 +9,7 @@
 #include "JpegFixtures.h"
 
 #include <QFile>
+#include <QOpenGLContext>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ class GLMaterialLibraryTest : public testing::Test
 protected:
     void SetUp() override
     {
-        TGLTestContext::Use(64, 64);
+        FInfo.Context = &TGLTestContext::Use(64, 64).RenderContext();
         FInfo.GLStates = &FStates;
         FStates.ForceState(stLighting, true);
         FStates.ForceState(stTexture2D, false);
@@ -200,6 +201,42 @@ TEST_F(GLMaterialLibraryTest, LoadsTheTextureMatrixOnlyForAnEnabledTexture)
     glGetFloatv(GL_TEXTURE_MATRIX, matrix);
     EXPECT_FLOAT_EQ(matrix[0], 1);
     EXPECT_FLOAT_EQ(matrix[12], 0);
+}
+
+TEST_F(GLMaterialLibraryTest, FailedTextureUploadAppliesNothingAndIsTriedAgain)
+{
+    TGLLibMaterial* const tiles = FLibrary.AddMaterial(QStringLiteral("tiles"));
+    tiles->TextureScale()->SetAsVector({2, 2, 1, 0});
+    TGLMaterial* const material = tiles->Material();
+    material->SetMaterialOptions(moNoLighting);
+    material->SetBlendingMode(bmAlphaTest50);
+    TGLTexture* const texture = material->Texture();
+    texture->Image()->LoadJpeg(JpegFixtures::Flat(4, 4), QStringLiteral("t.jpg"));
+    texture->SetMinFilter(miNearest);
+    texture->SetDisabled(false);
+
+    // An error left pending by earlier drawing stops the upload. (Qt clears
+    // pending errors when it first reads a context's extensions.)
+    QOpenGLContext::currentContext()->hasExtension(QByteArrayLiteral("GL_ARB_multitexture"));
+    glEnable(0x7FFF);
+    EXPECT_THROW(tiles->Apply(FInfo), EOpenGLError);
+    EXPECT_FALSE(tiles->IsApplied());
+    EXPECT_EQ(FInfo.LightingDisabledCounter, 0);
+    EXPECT_TRUE(FStates.IsEnabled(stLighting));
+    GLfloat matrix[16] = {};
+    glGetFloatv(GL_TEXTURE_MATRIX, matrix);
+    EXPECT_FLOAT_EQ(matrix[0], 1);
+    GLint alphaFunction = 0;
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFunction);
+    EXPECT_EQ(alphaFunction, GL_GREATER);
+
+    // The next use uploads the picture.
+    tiles->Apply(FInfo);
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 4);
+    tiles->UnApply(FInfo);
+    EXPECT_FALSE(tiles->IsApplied());
 }
 
 TEST_F(GLMaterialLibraryTest, TellsEveryUserOfAChange)

@@ -16,7 +16,7 @@ class GLMaterialTest : public testing::Test
 protected:
     void SetUp() override
     {
-        TGLTestContext::Use(64, 64);
+        FInfo.Context = &TGLTestContext::Use(64, 64).RenderContext();
         FInfo.GLStates = &FStates;
         // What a scene pass leaves behind.
         FStates.ForceState(stBlend, false);

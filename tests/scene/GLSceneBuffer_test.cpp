@@ -1,5 +1,7 @@
 #include "GLDummyCube.h"
 #include "GLLightSource.h"
+#include "GLMaterial.h"
+#include "GLMaterialLibrary.h"
 #include "GLSceneViewer.h"
 #include "LayoutReader.h"
 
@@ -264,6 +266,84 @@ TEST_F(GLSceneBufferTest, OpenGLErrorOfAFrameIsRaisedWithItsText)
 
     faulty->Draw = nullptr;
     EXPECT_NO_THROW(FBuffer->Render());
+}
+
+namespace
+{
+// A square compiled into a display list whose compilation fails as often as
+// asked to, as a mesh whose texture cannot be read would.
+class TFailingQuad : public TTestQuad
+{
+public:
+    explicit TFailingQuad(QObject* owner) : TTestQuad(owner, 0, 0, 255) {}
+
+    int FailuresLeft = 0;
+
+    void EmitGeometry(TRenderContextInfo& info) override
+    {
+        if (FailuresLeft > 0)
+        {
+            --FailuresLeft;
+            throw EInvalidOperation(QStringLiteral("unreadable mesh"));
+        }
+        TTestQuad::EmitGeometry(info);
+    }
+};
+
+GLint Integer(GLenum name)
+{
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+} // namespace
+
+TEST_F(GLSceneBufferTest, ObjectFailingInAListCompileOfASortedPassLeavesTheNextFrameWhole)
+{
+    TGLMaterialLibrary library(nullptr);
+    TGLLibMaterial* const glass = library.AddMaterial(QStringLiteral("glass"));
+    glass->Material()->SetBlendingMode(bmTransparency);
+    AddQuad(-0.4f, 0, 255, 0, 0);
+    auto* failing = new TFailingQuad(&FScene);
+    FScene.InsertLayoutChild(failing);
+    failing->Position()->SetPoint(0.4f, 0, 0);
+    failing->Material()->SetMaterialLibrary(&library);
+    failing->Material()->SetLibMaterialName(QStringLiteral("glass"));
+    ASSERT_TRUE(failing->IsBlended());
+    failing->FailuresLeft = 1;
+
+    QStringList errors;
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        try
+        {
+            FBuffer->Render();
+        }
+        catch (const Exception& error)
+        {
+            errors << error.Message();
+        }
+        if (frame > 0)
+            continue;
+        // Straight after the failure: nothing compiling, nothing pushed, the
+        // material taken back and the cache telling the truth.
+        FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
+        EXPECT_EQ(Integer(GL_LIST_INDEX), 0);
+        EXPECT_EQ(Integer(GL_MODELVIEW_STACK_DEPTH), 1);
+        EXPECT_EQ(Integer(GL_PROJECTION_STACK_DEPTH), 1);
+        EXPECT_EQ(Integer(GL_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_FALSE(glass->IsApplied());
+        for (int state = 0; state < StateCount; ++state)
+            EXPECT_EQ(FBuffer->States().IsEnabled(TGLState(state)),
+                      glIsEnabled(GLCapability(TGLState(state))) == GL_TRUE)
+                << "state " << state;
+    }
+
+    EXPECT_EQ(errors, QStringList{QStringLiteral("unreadable mesh")});
+    EXPECT_EQ(FBuffer->FrameCount(), 2);
+    EXPECT_EQ(PixelAt(ExpectedColumn(-0.4f), 100), QColor(255, 0, 0));
+    EXPECT_EQ(PixelAt(ExpectedColumn(0.4f), 100), QColor(0, 0, 255));
+    EXPECT_EQ(PixelAt(100, 100), QColor(0, 0, 0));
 }
 
 namespace

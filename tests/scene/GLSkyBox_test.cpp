@@ -2,6 +2,9 @@
 #include "scene/GLSceneViewer.h"
 #include "scene/GLSkyBox.h"
 
+#include "Exceptions.h"
+#include "JpegFixtures.h"
+
 #include <QOpenGLContext>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -103,4 +106,45 @@ TEST_F(GLSkyBoxTest, TopTwoThirdsStyleStartsAThirdBelowTheCamera)
     // face is still seen, and the sides reach below the horizon.
     EXPECT_EQ(CentreLooking({0, -1, 0, 0}, {0, 0, 1, 0}), qRgb(255, 255, 0));
     EXPECT_EQ(CentreLooking({0, 0, -1, 0}), qRgb(255, 0, 0));
+}
+
+TEST_F(GLSkyBoxTest, FaceWhoseTextureFailsLeavesStatesAndMatricesAndIsDrawnNextFrame)
+{
+    TGLLibMaterial* const front = FLibrary.LibMaterialByName("front");
+    TGLTexture* const texture = front->Material()->Texture();
+    texture->Image()->LoadJpeg(JpegFixtures::Flat(4, 4, QColor(0, 0, 255)), QStringLiteral("blue.jpg"));
+    texture->SetMinFilter(miNearest);
+    texture->SetDisabled(false);
+    // An error left pending before the pass stops the upload once. (Qt
+    // clears pending errors when it first reads a context's extensions.)
+    FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
+    FBuffer->RenderingContext()->hasExtension(QByteArrayLiteral("GL_ARB_multitexture"));
+    bool failing = true;
+    FBuffer->BeforeRender = [&failing](QObject*)
+    {
+        if (failing)
+            glEnable(0x7FFF);
+        failing = false;
+    };
+
+    EXPECT_THROW(CentreLooking({0, 0, -1, 0}), EOpenGLError);
+    FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
+    GLint stackDepth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackDepth);
+    EXPECT_EQ(stackDepth, 1);
+    EXPECT_EQ(FBuffer->ModelViewStackDepth(), 0);
+    GLboolean depthWrites = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    EXPECT_EQ(depthWrites, GL_TRUE);
+    for (const TGLState state : {stDepthTest, stLighting})
+    {
+        EXPECT_TRUE(FBuffer->States().IsEnabled(state));
+        EXPECT_TRUE(glIsEnabled(GLCapability(state)));
+    }
+    EXPECT_FALSE(front->IsApplied());
+
+    // The picture's blue, within JPEG's rounding, instead of the face's red.
+    const QRgb centre = CentreLooking({0, 0, -1, 0});
+    EXPECT_LE(qRed(centre), 3);
+    EXPECT_GE(qBlue(centre), 252);
 }

@@ -19,7 +19,7 @@ class GLTextureTest : public testing::Test
 protected:
     void SetUp() override
     {
-        TGLTestContext::Use(64, 64);
+        FInfo.Context = &TGLTestContext::Use(64, 64).RenderContext();
         while (glGetError() != GL_NO_ERROR)
         {
         }
@@ -127,6 +127,21 @@ TEST_F(GLTextureTest, UploadsA300By200PictureAt512By256WithMipmaps)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(GLTextureTest, SwitchToAFilterWithoutMipmapsStopsTheirGeneration)
+{
+    auto texture = MakeTexture(JpegFixtures::Flat(8, 8));
+    texture->SetMinFilter(miLinearMipmapNearest);
+    texture->Apply(FInfo);
+    EXPECT_EQ(TextureParameter(GL_GENERATE_MIPMAP), GL_TRUE);
+    texture->UnApply(FInfo);
+
+    texture->SetMinFilter(miLinear);
+    texture->Apply(FInfo);
+    EXPECT_EQ(TextureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(TextureParameter(GL_GENERATE_MIPMAP), GL_FALSE);
+    texture->UnApply(FInfo);
+}
+
 TEST_F(GLTextureTest, Uploads301PixelsWideAt512AfterTheStretchTo304)
 {
     auto texture = MakeTexture(JpegFixtures::Flat(301, 64));
@@ -161,25 +176,25 @@ TEST_F(GLTextureTest, UploadsAgainOnlyAfterAChangeOrALostHandle)
 {
     auto texture = MakeTexture(JpegFixtures::Flat(4, 4));
     texture->SetMinFilter(miNearest);
-    const GLuint handle = texture->Handle(FStates);
+    const GLuint handle = texture->Handle(*FInfo.Context, FStates);
     ASSERT_NE(handle, 0u);
     EXPECT_EQ(texture->Changes(), 0u);
     // Paint over the uploaded texels: a use without a change keeps them.
     const std::vector<std::uint8_t> black(4 * 4 * 4, 0);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, black.data());
-    EXPECT_EQ(texture->Handle(FStates), handle);
+    EXPECT_EQ(texture->Handle(*FInfo.Context, FStates), handle);
     EXPECT_EQ(FirstTexel()[0], 0);
     // A parameter change uploads the picture again under the same name.
     texture->SetTextureWrap(twNone);
     EXPECT_EQ(texture->Changes(), static_cast<unsigned>(TGLTexture::tcParams));
-    EXPECT_EQ(texture->Handle(FStates), handle);
+    EXPECT_EQ(texture->Handle(*FInfo.Context, FStates), handle);
     EXPECT_NEAR(FirstTexel()[0], 200, 3);
     // A destroyed handle (a lost context) starts again from a new name.
     texture->DestroyHandle();
     EXPECT_EQ(texture->Changes(), static_cast<unsigned>(TGLTexture::tcImage | TGLTexture::tcParams));
     EXPECT_EQ(texture->TextureMemorySize(), -1);
     EXPECT_EQ(texture->CurrentHandle(), 0u);
-    EXPECT_NE(texture->Handle(FStates), 0u);
+    EXPECT_NE(texture->Handle(*FInfo.Context, FStates), 0u);
     EXPECT_NEAR(FirstTexel()[0], 200, 3);
 }
 

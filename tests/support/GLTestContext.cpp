@@ -1,5 +1,7 @@
 #include "GLTestContext.h"
 
+#include "GLRenderContext.h"
+
 #include <QCoreApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -38,11 +40,13 @@ TGLTestContext::TGLTestContext()
     FSurface->create();
     if (!FContext->create() || !FContext->makeCurrent(FSurface.get()))
         throw std::runtime_error("no OpenGL context for the tests");
+    FRenderContext = TGLRenderContext::Create(FContext.get());
 }
 
 TGLTestContext::~TGLTestContext()
 {
     FContext->makeCurrent(FSurface.get());
+    FRenderContext.reset();
     FFramebuffer.reset();
     FContext->doneCurrent();
 }

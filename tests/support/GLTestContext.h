@@ -5,6 +5,7 @@
 #include <memory>
 
 class QOffscreenSurface;
+class TGLRenderContext;
 class QOpenGLContext;
 class QOpenGLFramebufferObject;
 
@@ -19,6 +20,8 @@ public:
     ~TGLTestContext();
 
     QOpenGLContext* Context() const { return FContext.get(); }
+    // The context as the engine's textures and display lists know it.
+    TGLRenderContext& RenderContext() const { return *FRenderContext; }
     int Width() const;
     int Height() const;
     // The framebuffer's pixels, top row first.
@@ -30,5 +33,6 @@ private:
 
     std::unique_ptr<QOffscreenSurface> FSurface;
     std::unique_ptr<QOpenGLContext> FContext;
+    std::shared_ptr<TGLRenderContext> FRenderContext;
     std::unique_ptr<QOpenGLFramebufferObject> FFramebuffer;
 };
