@@ -49,13 +49,13 @@ protected:
         if (event->type() == PaintRequestEvent)
         {
             FViewer->FPaintRequested = false;
-            RunGuarded([this] { FViewer->PaintFrame(); });
+            PaintGuarded();
             return true;
         }
         switch (event->type())
         {
         case QEvent::UpdateRequest:
-            RunGuarded([this] { FViewer->PaintFrame(); });
+            PaintGuarded();
             return true;
         case QEvent::Enter:
             RunGuarded([this] { FViewer->MouseEnter(); });
@@ -71,7 +71,7 @@ protected:
     void exposeEvent(QExposeEvent*) override
     {
         if (isExposed())
-            RunGuarded([this] { FViewer->PaintFrame(); });
+            PaintGuarded();
     }
 
     void resizeEvent(QResizeEvent*) override { FViewer->ResizeBuffer(); }
@@ -111,6 +111,26 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override { QCoreApplication::sendEvent(FViewer->window(), event); }
 
 private:
+    // A frame that keeps failing (a picture that cannot be decoded, a model
+    // that cannot be drawn) is reported once, not at every redraw.
+    void PaintGuarded()
+    {
+        if (ControlFailureHandler == nullptr)
+        {
+            RunGuarded([this] { FViewer->PaintFrame(); });
+            return;
+        }
+        try
+        {
+            FViewer->PaintFrame();
+            FViewer->PaintSucceeded();
+        }
+        catch (...)
+        {
+            FViewer->PaintFailed(std::current_exception());
+        }
+    }
+
     TGLSceneViewer* const FViewer;
 };
 

@@ -86,6 +86,14 @@ void TControl::Repaint()
 // Reporting may show a modal message box, which repaints the control while it
 // is up and again when it goes: reporting every failing paint would open box
 // after box. Marked before the report so that those paints find it marked.
+void TControl::PaintFailed(std::exception_ptr error)
+{
+    if (FPaintFailing)
+        return;
+    FPaintFailing = true;
+    ControlFailureHandler(error);
+}
+
 void TControl::paintEvent(QPaintEvent*)
 {
     if (ControlFailureHandler == nullptr)
@@ -96,14 +104,11 @@ void TControl::paintEvent(QPaintEvent*)
     try
     {
         Paint();
-        FPaintFailing = false;
+        PaintSucceeded();
     }
     catch (...)
     {
-        if (FPaintFailing)
-            return;
-        FPaintFailing = true;
-        ControlFailureHandler(std::current_exception());
+        PaintFailed(std::current_exception());
     }
 }
 

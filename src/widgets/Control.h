@@ -88,6 +88,10 @@ protected:
     virtual void Paint() {}
 
     void paintEvent(QPaintEvent* event) final;
+    // For controls whose drawing happens outside their paint event (a native
+    // child window): the same report-once rule as Paint's failures.
+    void PaintSucceeded() { FPaintFailing = false; }
+    void PaintFailed(std::exception_ptr error);
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

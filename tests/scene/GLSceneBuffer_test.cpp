@@ -464,6 +464,77 @@ TEST(GLSceneViewerTest, ShownViewerRedrawsWhenTheSceneChangesAndPassesKeysToTheF
 
 namespace
 {
+// Draws nothing and fails while told to; counts its attempts.
+class TFailingObject : public TGLSceneObject
+{
+public:
+    explicit TFailingObject(QObject* owner) : TGLSceneObject(owner) { SetObjectStyle(osDirectDraw); }
+
+    bool Failing = true;
+    int Attempts = 0;
+
+    void EmitGeometry(TRenderContextInfo&) override
+    {
+        ++Attempts;
+        if (Failing)
+            throw EInvalidGraphic(QStringLiteral("The picture \"broken.jpg\" cannot be decoded"));
+    }
+};
+} // namespace
+
+TEST(GLSceneViewerTest, FailingFramesAreReportedOnceUntilAFrameSucceeds)
+{
+    static QStringList reports;
+    reports.clear();
+    const auto previousHandler = ControlFailureHandler;
+    ControlFailureHandler = [](std::exception_ptr error)
+    {
+        try
+        {
+            std::rethrow_exception(error);
+        }
+        catch (const Exception& failure)
+        {
+            reports << failure.Message();
+        }
+    };
+    TGLScene scene(nullptr);
+    auto* camera = new TGLCamera(&scene);
+    scene.InsertLayoutChild(camera);
+    auto* failing = new TFailingObject(&scene);
+    scene.InsertLayoutChild(failing);
+    QWidget form;
+    form.resize(120, 120);
+    auto* viewer = new TGLSceneViewer(&form);
+    viewer->SetCamera(camera);
+    form.show();
+
+    const auto redrawTimes = [&](int times)
+    {
+        for (int i = 0; i < times; ++i)
+        {
+            const int attempts = failing->Attempts;
+            scene.NotifyChanged();
+            ProcessEventsUntil([&] { return failing->Attempts > attempts; });
+        }
+    };
+    ASSERT_TRUE(ProcessEventsUntil([&] { return failing->Attempts > 0; }));
+    redrawTimes(4);
+    EXPECT_GE(failing->Attempts, 5);
+    EXPECT_EQ(reports, QStringList{"The picture \"broken.jpg\" cannot be decoded"});
+
+    failing->Failing = false;
+    const int drawn = viewer->Buffer()->FrameCount();
+    scene.NotifyChanged();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return viewer->Buffer()->FrameCount() > drawn; }));
+    failing->Failing = true;
+    redrawTimes(3);
+    EXPECT_EQ(reports.size(), 2) << "a new failure after a good frame is reported again";
+    ControlFailureHandler = previousHandler;
+}
+
+namespace
+{
 class TViewerHost : public QWidget, public TLayoutComponent
 {
     Q_OBJECT
