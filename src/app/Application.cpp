@@ -7,7 +7,6 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -15,16 +14,6 @@ TApplication* Application = nullptr;
 
 namespace
 {
-const QEvent::Type ReleaseEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-// Asks the application to destroy a window it was told to release.
-class TReleaseEvent : public QEvent
-{
-public:
-    explicit TReleaseEvent(TForm* form) : QEvent(ReleaseEventType), Form(form) {}
-    const QPointer<TForm> Form;
-};
-
 // Debian ships a metric-compatible face for the layouts' Tahoma that fontconfig
 // does not index.
 const char* const TahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
@@ -97,19 +86,6 @@ void TApplication::AddForm(TForm* form)
 {
     FForms.push_back(form);
     connect(form, &QObject::destroyed, this, &TApplication::FormDestroyed);
-}
-
-void TApplication::ReleaseForm(TForm* form)
-{
-    QCoreApplication::postEvent(this, new TReleaseEvent(form));
-}
-
-bool TApplication::event(QEvent* event)
-{
-    if (event->type() != ReleaseEventType)
-        return QObject::event(event);
-    delete static_cast<TReleaseEvent*>(event)->Form.data();
-    return true;
 }
 
 void TApplication::FormDestroyed(QObject* form)

@@ -45,11 +45,6 @@ public:
 
     // Forms created with the application as owner register themselves.
     void AddForm(TForm* form);
-    // Destroys the form when the message loop next processes messages.
-    void ReleaseForm(TForm* form);
-
-protected:
-    bool event(QEvent* event) override;
 
 private:
     void FormDestroyed(QObject* form);

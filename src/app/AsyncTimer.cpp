@@ -68,7 +68,7 @@ TAsyncTimer::TAsyncTimer(QObject* AOwner)
 TAsyncTimer::~TAsyncTimer()
 {
     SetEnabled(false);
-    FTimerThread.reset();
+    TThread::Free(std::move(FTimerThread));
 }
 
 void TAsyncTimer::SetEnabled(bool value)

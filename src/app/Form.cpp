@@ -4,10 +4,10 @@
 #include "LayoutReader.h"
 
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace
@@ -166,10 +166,12 @@ void TForm::Close()
 
 void TForm::Release()
 {
-    if (Application != nullptr)
-        Application->ReleaseForm(this);
-    else
-        deleteLater();
+    // Qt's deferred deletion waits until control is back in the loop that was
+    // running when it was asked for: a modal message box or other nested loop
+    // opened by the running handler (a failing creation in the hand-over)
+    // cannot destroy the window under that handler, nor under the timer tick
+    // that runs it.
+    deleteLater();
 }
 
 void TForm::Repaint()
@@ -185,10 +187,16 @@ void TForm::WaitUntilExposed()
     const QWindow* window = windowHandle();
     if (window == nullptr || !isVisible())
         return;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!window->isExposed() && elapsed.elapsed() < ExposeTimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+    // Wakes the sleeping wait below if the window system never answers.
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.start(ExposeTimeoutMs);
+    // Sleeps until there is something to process: the timed processEvents
+    // overload would drop WaitForMoreEvents and poll. Input waits for the
+    // message loop; releases asked for by the running handler cannot be
+    // delivered here (see Release).
+    while (!window->isExposed() && timeout.isActive())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void TForm::CallOnCreate()

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -214,6 +215,7 @@ void TThread::RunPendingCall()
     if (call == nullptr)
         return;
     std::exception_ptr failure;
+    FRunningCall = true;
     try
     {
         (*call)();
@@ -222,10 +224,26 @@ void TThread::RunPendingCall()
     {
         failure = std::current_exception();
     }
+    FRunningCall = false;
     {
         const std::lock_guard lock(FCallMutex);
         FCallFailure = failure;
         FCallComplete = true;
     }
     FCallDone.notify_all();
+    // Freed during the call: the wake-up notifier that called us is still on
+    // the stack, so the object goes at the next pass of the loop.
+    if (FFreeAfterCall)
+        QTimer::singleShot(0, QCoreApplication::instance(), [this] { delete this; });
+}
+
+void TThread::Free(std::unique_ptr<TThread> thread)
+{
+    // Otherwise the thread is destroyed on leaving, waiting for its end.
+    if (thread == nullptr || !thread->FRunningCall || QCoreApplication::instance() == nullptr)
+        return;
+    thread->Terminate();
+    thread->Resume();
+    thread->FFreeAfterCall = true;
+    thread.release();
 }

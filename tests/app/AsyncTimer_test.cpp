@@ -1,6 +1,7 @@
 #include "app/AsyncTimer.h"
 #include "app/Form.h"
 
+#include "HangWatchdog.h"
 #include "TestApplication.h"
 
 #include <QElapsedTimer>
@@ -171,4 +172,20 @@ TEST_F(AsyncTimerTest, IntervalChangeTakesEffectAtTheNextDeadline)
     timer->SetInterval(10);
     ASSERT_TRUE(RunUntil([&] { return FTicks.size() >= 8; }));
     EXPECT_LT(Ms(FTicks[7].Start - FTicks[2].Start), 5 * 20.0);
+}
+
+TEST_F(AsyncTimerTest, TimerDestroyedByItsOwnTickEndsWithoutWaitingForThatTick)
+{
+    const THangWatchdog watchdog(std::chrono::seconds(5), "destroying a timer from its own tick");
+    auto timer = std::make_unique<TAsyncTimer>(nullptr);
+    int ticks = 0;
+    timer->SetInterval(5);
+    timer->SetOnTimer([&](QObject*) {
+        ++ticks;
+        timer.reset();
+    });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return timer == nullptr; }));
+    RunFor(50);
+    EXPECT_EQ(ticks, 1);
 }
