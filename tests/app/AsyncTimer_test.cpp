@@ -1,5 +1,6 @@
 #include "app/AsyncTimer.h"
 #include "app/Form.h"
+#include "base/Exceptions.h"
 
 #include "HangWatchdog.h"
 #include "TestApplication.h"
@@ -34,6 +35,33 @@ struct TTick
     Clock::time_point End;
 };
 } // namespace
+
+// Windows whose layouts hold timers, counting the ticks of all of them.
+class TTimerOrderForm : public TForm
+{
+    Q_OBJECT
+    Q_PROPERTY(TAsyncTimer* AsyncTimer1 MEMBER AsyncTimer1)
+    Q_PROPERTY(TAsyncTimer* AsyncTimer2 MEMBER AsyncTimer2)
+
+public:
+    explicit TTimerOrderForm(QObject* AOwner) : TForm(AOwner) {}
+    Q_INVOKABLE void AsyncTimer1Timer(QObject* Sender) { FTicks << Sender->objectName(); }
+
+    TAsyncTimer* AsyncTimer1 = nullptr;
+    TAsyncTimer* AsyncTimer2 = nullptr;
+    QStringList FTicks;
+};
+
+class TBrokenTimerForm : public TForm
+{
+    Q_OBJECT
+
+public:
+    explicit TBrokenTimerForm(QObject* AOwner) : TForm(AOwner) {}
+    Q_INVOKABLE void AsyncTimer1Timer(QObject*) { ++FTicks; }
+
+    int FTicks = 0;
+};
 
 class AsyncTimerTest : public TApplicationTest
 {
@@ -189,3 +217,23 @@ TEST_F(AsyncTimerTest, TimerDestroyedByItsOwnTickEndsWithoutWaitingForThatTick)
     RunFor(50);
     EXPECT_EQ(ticks, 1);
 }
+
+TEST_F(AsyncTimerTest, TimersOfALayoutStartOnlyOnceTheWholeLayoutIsRead)
+{
+    // Enabled is stored before Interval: the first timer, of interval 0,
+    // never starts; the second starts at its stored interval.
+    TTimerOrderForm* form = nullptr;
+    FApplication->CreateForm(form);
+    ASSERT_TRUE(RunUntil([&] { return form->FTicks.size() >= 5; }));
+    EXPECT_EQ(form->FTicks.count("AsyncTimer1"), 0);
+    EXPECT_EQ(form->AsyncTimer2->Interval(), 5);
+
+    // A layout that fails after its timer leaves that timer silent.
+    TBrokenTimerForm* broken = nullptr;
+    EXPECT_THROW(FApplication->CreateForm(broken), ELayoutError);
+    ASSERT_NE(broken, nullptr);
+    RunFor(100);
+    EXPECT_EQ(broken->FTicks, 0);
+}
+
+#include "AsyncTimer_test.moc"
