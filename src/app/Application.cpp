@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "Form.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -20,6 +21,7 @@ const char* const TahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
 } // namespace
 
 TApplication::TApplication()
+    : FTerminationSignals(std::make_unique<TTerminationSignals>([this] { Terminate(); }))
 {
     Application = this;
     QApplication::setQuitOnLastWindowClosed(false);
@@ -59,6 +61,16 @@ void TApplication::Terminate()
 {
     FTerminated = true;
     QCoreApplication::quit();
+}
+
+void TApplication::HoldTerminationSignals()
+{
+    FTerminationSignals->Hold();
+}
+
+void TApplication::ResumeTerminationSignals()
+{
+    FTerminationSignals->Resume();
 }
 
 void TApplication::ProcessMessages()

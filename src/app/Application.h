@@ -5,9 +5,11 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TForm;
+class TTerminationSignals;
 
 // The application object: owns the windows, knows the main window, runs the
 // message loop and reports failures that reach it.
@@ -31,6 +33,7 @@ public:
 
     // Shows the main window and processes messages until terminated.
     void Run();
+    // Also what SIGTERM and SIGINT do, from the message loop.
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void ProcessMessages();
@@ -46,6 +49,12 @@ public:
     // Forms created with the application as owner register themselves.
     void AddForm(TForm* form);
 
+    // A termination signal that arrives while held takes effect at the first
+    // pass of the message loop after the last resume, so that a sequence of
+    // windows (the hand-over) is never cut off half-way.
+    void HoldTerminationSignals();
+    void ResumeTerminationSignals();
+
 private:
     void FormDestroyed(QObject* form);
     void MainFormCreated(TForm* form);
@@ -53,6 +62,7 @@ private:
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     std::vector<TForm*> FForms;
+    std::unique_ptr<TTerminationSignals> FTerminationSignals;
 };
 
 extern TApplication* Application;

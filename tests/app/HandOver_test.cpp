@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <csignal>
+#include <unistd.h>
 
 namespace
 {
@@ -91,6 +93,8 @@ public:
         InHandOverTick = true;
         HandOver(*this, CreateFight);
         Steps << QStringLiteral("bar at %1 of %2").arg(SplashScreen->ProgressBar1->Position()).arg(SplashScreen->ProgressBar1->Max());
+        if (Application->Terminated())
+            Steps << QStringLiteral("terminated within the hand-over's tick");
         LoadingWindow = SplashScreen;
         InHandOverTick = false;
     }
@@ -123,6 +127,8 @@ public:
         Steps << QStringLiteral("fight creating, loading window visible %1, menu main %2")
                      .arg(SplashScreen->isVisible())
                      .arg(Application->MainForm() != nullptr);
+        if (SignalDuringCreation != 0)
+            ::kill(::getpid(), SignalDuringCreation);
         for (int load = 0; load < 25; ++load)
         {
             if (load == FailingLoad)
@@ -133,6 +139,7 @@ public:
     }
 
     static inline int FailingLoad = -1;
+    static inline int SignalDuringCreation = 0;
 };
 
 TFightDouble* FightDouble = nullptr;
@@ -156,6 +163,7 @@ protected:
         TMenuDouble::InHandOverTick = false;
         TMenuDouble::DestroyedDuringHandOverTick = false;
         TFightDouble::FailingLoad = -1;
+        TFightDouble::SignalDuringCreation = 0;
         qApp->installEventFilter(&FWatch);
     }
 
@@ -253,6 +261,23 @@ TEST_F(HandOverTest, FightFailingToLoadShowsTheFailureAndTheHandOverGoesOn)
     ASSERT_NE(FightDouble, nullptr);
     EXPECT_TRUE(FightDouble->isVisible());
     EXPECT_FALSE(FApplication->Terminated());
+}
+
+TEST_F(HandOverTest, TerminationSignalDuringTheHandOverTakesEffectOnceItHasEnded)
+{
+    const THangWatchdog watchdog(std::chrono::seconds(10), "the hand-over with a termination signal");
+    // The message box runs a loop of its own while the hand-over is under way.
+    TFightDouble::FailingLoad = 0;
+    TFightDouble::SignalDuringCreation = SIGINT;
+    HandOverWithMessageBoxes();
+
+    EXPECT_EQ(FBoxes.join('\n').toStdString(),
+              "Cannot open \"Miniville.3ds\"; loading window visible 1, menu alive 1, terminated 0");
+    EXPECT_FALSE(Steps.contains("terminated within the hand-over's tick")) << Steps.join('\n').toStdString();
+    EXPECT_TRUE(RunUntil([&] { return FApplication->Terminated(); }, 2000));
+    const QStringList expectedChanges{"show MenuDouble", "hide MenuDouble", "show SplashScreen", "show FightDouble",
+                                      "hide SplashScreen"};
+    EXPECT_EQ(FWatch.FChanges, expectedChanges);
 }
 
 TEST_F(HandOverTest, LoadingWindowStartsItsBarAtOneOfTwentyFive)
