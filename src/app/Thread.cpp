@@ -54,12 +54,6 @@ private:
 
 namespace
 {
-bool OnUserInterfaceThread()
-{
-    const QCoreApplication* application = QCoreApplication::instance();
-    return application == nullptr || QThread::currentThread() == application->thread();
-}
-
 // Niceness for each priority; raising above normal needs privileges and is
 // skipped silently where the system refuses it.
 int NiceValue(TThreadPriority priority)
@@ -79,7 +73,8 @@ int NiceValue(TThreadPriority priority)
 } // namespace
 
 TThread::TThread()
-    : FSuspended(true), FReceiver(std::make_unique<TCallReceiver>(*this))
+    : FUserInterfaceThread(std::this_thread::get_id()), FSuspended(true),
+      FReceiver(std::make_unique<TCallReceiver>(*this))
 {
     FThread = std::thread([this] { Run(); });
 }
@@ -165,6 +160,16 @@ void TThread::WaitFor()
         }
         FEnded.wait_for(lock, std::chrono::milliseconds(1));
     }
+}
+
+// The application's thread; without an application, the thread that created
+// this one (never the worker itself, whose handed-over calls would otherwise
+// run on it, beside the thread they were meant for).
+bool TThread::OnUserInterfaceThread() const
+{
+    if (const QCoreApplication* application = QCoreApplication::instance())
+        return QThread::currentThread() == application->thread();
+    return std::this_thread::get_id() == FUserInterfaceThread;
 }
 
 void TThread::SetPriority(TThreadPriority value)

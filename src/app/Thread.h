@@ -87,7 +87,9 @@ protected:
 private:
     void Run();
     void ApplyPriority();
+    bool OnUserInterfaceThread() const;
 
+    const std::thread::id FUserInterfaceThread;
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FFinished{false};
     std::atomic<int> FNativeId{0};
