@@ -15,6 +15,11 @@ TApplication* Application = nullptr;
 
 namespace
 {
+const QEvent::Type WakeEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// How often the loop is woken while a released window waits for destruction.
+constexpr int ReleaseWakeMs = 10;
+
 // Debian ships a metric-compatible face for the layouts' Tahoma that fontconfig
 // does not index.
 const char* const TahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
@@ -25,6 +30,8 @@ TApplication::TApplication()
 {
     Application = this;
     QApplication::setQuitOnLastWindowClosed(false);
+    FReleaseWake.setInterval(ReleaseWakeMs);
+    connect(&FReleaseWake, &QTimer::timeout, this, &TApplication::WakeForReleasedForms);
 }
 
 TApplication::~TApplication()
@@ -61,6 +68,34 @@ void TApplication::Terminate()
 {
     FTerminated = true;
     QCoreApplication::quit();
+}
+
+void TApplication::ReleaseForm(TForm* form)
+{
+    // Qt's deferred deletion already waits for the loop that was running when
+    // it was asked for.
+    form->deleteLater();
+    FReleasedForms.emplace_back(form);
+    FReleaseWake.start();
+}
+
+// A deferred deletion refused inside a nested loop is kept, but the outer loop
+// looks at it again only when another event is posted; until the window is
+// gone, post one now and then.
+void TApplication::WakeForReleasedForms()
+{
+    FReleasedForms.erase(std::remove(FReleasedForms.begin(), FReleasedForms.end(), nullptr), FReleasedForms.end());
+    if (FReleasedForms.empty())
+        FReleaseWake.stop();
+    else
+        QCoreApplication::postEvent(this, new QEvent(WakeEventType));
+}
+
+bool TApplication::event(QEvent* event)
+{
+    if (event->type() == WakeEventType)
+        return true;
+    return QObject::event(event);
 }
 
 void TApplication::HoldTerminationSignals()

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <exception>
 #include <functional>
@@ -48,6 +50,10 @@ public:
 
     // Forms created with the application as owner register themselves.
     void AddForm(TForm* form);
+    // Destroys the form once control is back in the message loop that was
+    // running when it was released: never inside a nested loop (a message
+    // box) opened under the releasing handler or timer tick.
+    void ReleaseForm(TForm* form);
 
     // A termination signal that arrives while held takes effect at the first
     // pass of the message loop after the last resume, so that a sequence of
@@ -55,13 +61,19 @@ public:
     void HoldTerminationSignals();
     void ResumeTerminationSignals();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void FormDestroyed(QObject* form);
+    void WakeForReleasedForms();
     void MainFormCreated(TForm* form);
 
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     std::vector<TForm*> FForms;
+    std::vector<QPointer<TForm>> FReleasedForms;
+    QTimer FReleaseWake;
     std::unique_ptr<TTerminationSignals> FTerminationSignals;
 };
 

@@ -166,12 +166,10 @@ void TForm::Close()
 
 void TForm::Release()
 {
-    // Qt's deferred deletion waits until control is back in the loop that was
-    // running when it was asked for: a modal message box or other nested loop
-    // opened by the running handler (a failing creation in the hand-over)
-    // cannot destroy the window under that handler, nor under the timer tick
-    // that runs it.
-    deleteLater();
+    if (Application != nullptr)
+        Application->ReleaseForm(this);
+    else
+        deleteLater();
 }
 
 void TForm::Repaint()
@@ -194,7 +192,7 @@ void TForm::WaitUntilExposed()
     // Sleeps until there is something to process: the timed processEvents
     // overload would drop WaitForMoreEvents and poll. Input waits for the
     // message loop; releases asked for by the running handler cannot be
-    // delivered here (see Release).
+    // delivered here (see TApplication::ReleaseForm).
     while (!window->isExposed() && timeout.isActive())
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
 }
