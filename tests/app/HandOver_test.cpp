@@ -244,6 +244,8 @@ TEST_F(HandOverTest, FightFailingToLoadShowsTheFailureAndTheHandOverGoesOn)
     const THangWatchdog watchdog(std::chrono::seconds(10), "the hand-over with a failing fight window");
     TFightDouble::FailingLoad = 3;
     HandOverWithMessageBoxes();
+    if (HasFatalFailure())
+        return;
 
     EXPECT_EQ(FBoxes.join('\n').toStdString(),
               "Cannot open \"Miniville.3ds\"; loading window visible 1, menu alive 1, terminated 0");
@@ -270,6 +272,8 @@ TEST_F(HandOverTest, TerminationSignalDuringTheHandOverTakesEffectOnceItHasEnded
     TFightDouble::FailingLoad = 0;
     TFightDouble::SignalDuringCreation = SIGINT;
     HandOverWithMessageBoxes();
+    if (HasFatalFailure())
+        return;
 
     EXPECT_EQ(FBoxes.join('\n').toStdString(),
               "Cannot open \"Miniville.3ds\"; loading window visible 1, menu alive 1, terminated 0");
