@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,10 +27,13 @@ class TGameProcess
 public:
     TGameProcess()
     {
+        const pid_t testPid = ::getpid();
         FPid = ::fork();
         if (FPid == 0)
         {
-            if (::chdir(STICKFIGHT_GAME_DIR) == 0)
+            // Goes with the test even when the test itself is killed.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() == testPid && ::chdir(STICKFIGHT_GAME_DIR) == 0)
             {
                 ::setenv("SDL_AUDIODRIVER", "dummy", 1);
                 ::execl(STICKFIGHT_GAME_DIR "/stickfight", "stickfight", static_cast<char*>(nullptr));
