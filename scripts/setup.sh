@@ -13,7 +13,7 @@ PACKAGES=(
   libjpeg-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev lib3ds-dev
   fonts-comic-neue fonts-wine fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth libxcb1-dev stress
 )
 
 install_missing_packages() {

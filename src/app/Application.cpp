@@ -2,12 +2,12 @@
 
 #include "Exceptions.h"
 #include "Form.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -15,15 +15,10 @@ TApplication* Application = nullptr;
 
 namespace
 {
-const QEvent::Type ReleaseEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type WakeEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Asks the application to destroy a window it was told to release.
-class TReleaseEvent : public QEvent
-{
-public:
-    explicit TReleaseEvent(TForm* form) : QEvent(ReleaseEventType), Form(form) {}
-    const QPointer<TForm> Form;
-};
+// How often the loop is woken while a released window waits for destruction.
+constexpr int ReleaseWakeMs = 10;
 
 // Debian ships a metric-compatible face for the layouts' Tahoma that fontconfig
 // does not index.
@@ -31,9 +26,12 @@ const char* const TahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
 } // namespace
 
 TApplication::TApplication()
+    : FTerminationSignals(std::make_unique<TTerminationSignals>([this] { Terminate(); }))
 {
     Application = this;
     QApplication::setQuitOnLastWindowClosed(false);
+    FReleaseWake.setInterval(ReleaseWakeMs);
+    connect(&FReleaseWake, &QTimer::timeout, this, &TApplication::WakeForReleasedForms);
 }
 
 TApplication::~TApplication()
@@ -72,6 +70,44 @@ void TApplication::Terminate()
     QCoreApplication::quit();
 }
 
+void TApplication::ReleaseForm(TForm* form)
+{
+    // Qt's deferred deletion already waits for the loop that was running when
+    // it was asked for.
+    form->deleteLater();
+    FReleasedForms.emplace_back(form);
+    FReleaseWake.start();
+}
+
+// A deferred deletion refused inside a nested loop is kept, but the outer loop
+// looks at it again only when another event is posted; until the window is
+// gone, post one now and then.
+void TApplication::WakeForReleasedForms()
+{
+    FReleasedForms.erase(std::remove(FReleasedForms.begin(), FReleasedForms.end(), nullptr), FReleasedForms.end());
+    if (FReleasedForms.empty())
+        FReleaseWake.stop();
+    else
+        QCoreApplication::postEvent(this, new QEvent(WakeEventType));
+}
+
+bool TApplication::event(QEvent* event)
+{
+    if (event->type() == WakeEventType)
+        return true;
+    return QObject::event(event);
+}
+
+void TApplication::HoldTerminationSignals()
+{
+    FTerminationSignals->Hold();
+}
+
+void TApplication::ResumeTerminationSignals()
+{
+    FTerminationSignals->Resume();
+}
+
 void TApplication::ProcessMessages()
 {
     QCoreApplication::processEvents();
@@ -97,19 +133,6 @@ void TApplication::AddForm(TForm* form)
 {
     FForms.push_back(form);
     connect(form, &QObject::destroyed, this, &TApplication::FormDestroyed);
-}
-
-void TApplication::ReleaseForm(TForm* form)
-{
-    QCoreApplication::postEvent(this, new TReleaseEvent(form));
-}
-
-bool TApplication::event(QEvent* event)
-{
-    if (event->type() != ReleaseEventType)
-        return QObject::event(event);
-    delete static_cast<TReleaseEvent*>(event)->Form.data();
-    return true;
 }
 
 void TApplication::FormDestroyed(QObject* form)

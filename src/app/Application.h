@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TForm;
+class TTerminationSignals;
 
 // The application object: owns the windows, knows the main window, runs the
 // message loop and reports failures that reach it.
@@ -31,6 +35,7 @@ public:
 
     // Shows the main window and processes messages until terminated.
     void Run();
+    // Also what SIGTERM and SIGINT do, from the message loop.
     void Terminate();
     bool Terminated() const { return FTerminated; }
     void ProcessMessages();
@@ -45,19 +50,31 @@ public:
 
     // Forms created with the application as owner register themselves.
     void AddForm(TForm* form);
-    // Destroys the form when the message loop next processes messages.
+    // Destroys the form once control is back in the message loop that was
+    // running when it was released: never inside a nested loop (a message
+    // box) opened under the releasing handler or timer tick.
     void ReleaseForm(TForm* form);
+
+    // A termination signal that arrives while held takes effect at the first
+    // pass of the message loop after the last resume, so that a sequence of
+    // windows (the hand-over) is never cut off half-way.
+    void HoldTerminationSignals();
+    void ResumeTerminationSignals();
 
 protected:
     bool event(QEvent* event) override;
 
 private:
     void FormDestroyed(QObject* form);
+    void WakeForReleasedForms();
     void MainFormCreated(TForm* form);
 
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     std::vector<TForm*> FForms;
+    std::vector<QPointer<TForm>> FReleasedForms;
+    QTimer FReleaseWake;
+    std::unique_ptr<TTerminationSignals> FTerminationSignals;
 };
 
 extern TApplication* Application;

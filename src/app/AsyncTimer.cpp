@@ -68,7 +68,7 @@ TAsyncTimer::TAsyncTimer(QObject* AOwner)
 TAsyncTimer::~TAsyncTimer()
 {
     SetEnabled(false);
-    FTimerThread.reset();
+    TThread::Free(std::move(FTimerThread));
 }
 
 void TAsyncTimer::SetEnabled(bool value)
@@ -76,7 +76,22 @@ void TAsyncTimer::SetEnabled(bool value)
     if (value == FEnabled)
         return;
     FEnabled = value;
-    if (!value)
+    // A timer read from a layout starts once the whole layout is read: a
+    // layout that fails half-way leaves no timer ticking into a half-built
+    // window, and the stored order of Enabled and Interval does not matter.
+    if (!IsLoading())
+        ApplyEnabled();
+}
+
+void TAsyncTimer::Loaded()
+{
+    TComponent::Loaded();
+    ApplyEnabled();
+}
+
+void TAsyncTimer::ApplyEnabled()
+{
+    if (!FEnabled)
         FTimerThread->Suspend();
     else if (FTimerThread->Interval() > 0)
         FTimerThread->Resume();

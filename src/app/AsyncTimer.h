@@ -59,11 +59,15 @@ public:
     // The tick as run on the user-interface thread.
     void Timer();
 
+    void Loaded() override;
+
     // The failure that stopped the ticks, if a handler raised one.
     std::exception_ptr FatalException() const { return FTimerThread->FatalException(); }
     bool ThreadFinished() const { return FTimerThread->Finished(); }
 
 private:
+    void ApplyEnabled();
+
     bool FEnabled = false;
     TNotifyEvent FOnTimer;
     std::unique_ptr<TTimerThread> FTimerThread;

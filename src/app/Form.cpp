@@ -4,10 +4,10 @@
 #include "LayoutReader.h"
 
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace
@@ -185,10 +185,16 @@ void TForm::WaitUntilExposed()
     const QWindow* window = windowHandle();
     if (window == nullptr || !isVisible())
         return;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!window->isExposed() && elapsed.elapsed() < ExposeTimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+    // Wakes the sleeping wait below if the window system never answers.
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.start(ExposeTimeoutMs);
+    // Sleeps until there is something to process: the timed processEvents
+    // overload would drop WaitForMoreEvents and poll. Input waits for the
+    // message loop; releases asked for by the running handler cannot be
+    // delivered here (see TApplication::ReleaseForm).
+    while (!window->isExposed() && timeout.isActive())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void TForm::CallOnCreate()

@@ -111,6 +111,9 @@ bool TSoundPlayer::OpenDevice()
 
 bool TSoundPlayer::OpenWithCurrentDriver()
 {
+    // The audio subsystem would otherwise turn SIGTERM and SIGINT into quit
+    // events that nothing reads, and the game could not be ended by them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     SDL_AudioSpec desired{};

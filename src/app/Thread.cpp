@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -53,12 +54,6 @@ private:
 
 namespace
 {
-bool OnUserInterfaceThread()
-{
-    const QCoreApplication* application = QCoreApplication::instance();
-    return application == nullptr || QThread::currentThread() == application->thread();
-}
-
 // Niceness for each priority; raising above normal needs privileges and is
 // skipped silently where the system refuses it.
 int NiceValue(TThreadPriority priority)
@@ -78,7 +73,8 @@ int NiceValue(TThreadPriority priority)
 } // namespace
 
 TThread::TThread()
-    : FSuspended(true), FReceiver(std::make_unique<TCallReceiver>(*this))
+    : FUserInterfaceThread(std::this_thread::get_id()), FSuspended(true),
+      FReceiver(std::make_unique<TCallReceiver>(*this))
 {
     FThread = std::thread([this] { Run(); });
 }
@@ -166,6 +162,16 @@ void TThread::WaitFor()
     }
 }
 
+// The application's thread; without an application, the thread that created
+// this one (never the worker itself, whose handed-over calls would otherwise
+// run on it, beside the thread they were meant for).
+bool TThread::OnUserInterfaceThread() const
+{
+    if (const QCoreApplication* application = QCoreApplication::instance())
+        return QThread::currentThread() == application->thread();
+    return std::this_thread::get_id() == FUserInterfaceThread;
+}
+
 void TThread::SetPriority(TThreadPriority value)
 {
     FPriority = value;
@@ -214,6 +220,7 @@ void TThread::RunPendingCall()
     if (call == nullptr)
         return;
     std::exception_ptr failure;
+    FRunningCall = true;
     try
     {
         (*call)();
@@ -222,10 +229,26 @@ void TThread::RunPendingCall()
     {
         failure = std::current_exception();
     }
+    FRunningCall = false;
     {
         const std::lock_guard lock(FCallMutex);
         FCallFailure = failure;
         FCallComplete = true;
     }
     FCallDone.notify_all();
+    // Freed during the call: the wake-up notifier that called us is still on
+    // the stack, so the object goes at the next pass of the loop.
+    if (FFreeAfterCall)
+        QTimer::singleShot(0, QCoreApplication::instance(), [this] { delete this; });
+}
+
+void TThread::Free(std::unique_ptr<TThread> thread)
+{
+    // Otherwise the thread is destroyed on leaving, waiting for its end.
+    if (thread == nullptr || !thread->FRunningCall || QCoreApplication::instance() == nullptr)
+        return;
+    thread->Terminate();
+    thread->Resume();
+    thread->FFreeAfterCall = true;
+    thread.release();
 }

@@ -67,6 +67,12 @@ public:
     // Runs a call the thread has handed over and that is still waiting.
     void RunPendingCall();
 
+    // Destroys a thread. From inside a call that thread handed over (a timer
+    // destroyed by its own tick) it cannot wait for the thread, which waits
+    // for that very call: the thread is then asked to end and freed once the
+    // call has returned.
+    static void Free(std::unique_ptr<TThread> thread);
+
 protected:
     virtual void Execute() = 0;
 
@@ -81,7 +87,9 @@ protected:
 private:
     void Run();
     void ApplyPriority();
+    bool OnUserInterfaceThread() const;
 
+    const std::thread::id FUserInterfaceThread;
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FFinished{false};
     std::atomic<int> FNativeId{0};
@@ -97,6 +105,10 @@ private:
     const std::function<void()>* FPendingCall = nullptr;
     bool FCallComplete = false;
     std::exception_ptr FCallFailure;
+
+    // User-interface thread only.
+    bool FRunningCall = false;
+    bool FFreeAfterCall = false;
 
     std::mutex FEndMutex;
     std::condition_variable FEnded;

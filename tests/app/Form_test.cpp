@@ -4,9 +4,13 @@
 
 #include "TestApplication.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
+
+#include <ctime>
 
 // A window whose creation handler fails half-way when asked to.
 class TTestForm : public TForm
@@ -92,6 +96,69 @@ TEST_F(FormTest, DestroyingAReleasedMainWindowDoesNotEndTheProgram)
     TTestForm* next = nullptr;
     FApplication->CreateForm(next);
     EXPECT_EQ(FApplication->MainForm(), next);
+}
+
+TEST_F(FormTest, ReleasedWindowOutlivesNestedLoopsOfTheHandlerThatReleasedIt)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    const QPointer<TTestForm> watched(form);
+    bool aliveAfterNestedLoops = false;
+    QTimer::singleShot(0, [&] {
+        form->Release();
+        // A modal message box runs such a loop; so may anything the handler calls.
+        QEventLoop nested;
+        QTimer::singleShot(50, &nested, &QEventLoop::quit);
+        nested.exec();
+        QCoreApplication::processEvents();
+        aliveAfterNestedLoops = !watched.isNull();
+    });
+    ASSERT_TRUE(RunUntil([&] { return watched.isNull(); }));
+    EXPECT_TRUE(aliveAfterNestedLoops);
+}
+
+namespace
+{
+double ThreadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+} // namespace
+
+TEST_F(FormTest, RepaintWaitsForTheWindowSystemAsleepAndDestroysNoReleasedWindow)
+{
+    TTestForm* released = nullptr;
+    FApplication->CreateForm(released);
+    const QPointer<TTestForm> watchedReleased(released);
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    // Never put on the screen, the window is never exposed: the wait lasts its
+    // whole time limit.
+    form->setAttribute(Qt::WA_DontShowOnScreen);
+
+    qint64 waitedMs = -1;
+    double cpuMs = 0;
+    bool releasedAliveAfterWait = false;
+    QTimer::singleShot(0, [&] {
+        released->Release();
+        form->Show();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const double cpuBefore = ThreadCpuMs();
+        form->Repaint();
+        cpuMs = ThreadCpuMs() - cpuBefore;
+        waitedMs = elapsed.elapsed();
+        releasedAliveAfterWait = !watchedReleased.isNull();
+    });
+    ASSERT_TRUE(RunUntil([&] { return waitedMs >= 0; }, 5000));
+    EXPECT_GE(waitedMs, 900);
+    EXPECT_LT(waitedMs, 4000);
+    // A polling wait spends about the whole second on the processor.
+    EXPECT_LT(cpuMs, 0.2 * waitedMs);
+    EXPECT_TRUE(releasedAliveAfterWait);
+    EXPECT_TRUE(RunUntil([&] { return watchedReleased.isNull(); }));
 }
 
 TEST_F(FormTest, CreationHandlerFailingHalfWayIsShownAndTheWindowIsStillCreated)

@@ -4,12 +4,20 @@
 #include "app/HandOver.h"
 #include "app/Loading.h"
 
+#include "base/Exceptions.h"
+
+#include "HangWatchdog.h"
 #include "TestApplication.h"
 
 #include <QApplication>
 #include <QFontInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace
 {
@@ -66,6 +74,7 @@ class TMenuDouble : public TForm
 
 public:
     explicit TMenuDouble(QObject* AOwner) : TForm(AOwner) {}
+    ~TMenuDouble() override { DestroyedDuringHandOverTick = InHandOverTick; }
 
     Q_INVOKABLE void FormCreate(QObject*)
     {
@@ -81,14 +90,20 @@ public:
         if (!StartHandOver || FHandedOver)
             return;
         FHandedOver = true;
+        InHandOverTick = true;
         HandOver(*this, CreateFight);
         Steps << QStringLiteral("bar at %1 of %2").arg(SplashScreen->ProgressBar1->Position()).arg(SplashScreen->ProgressBar1->Max());
+        if (Application->Terminated())
+            Steps << QStringLiteral("terminated within the hand-over's tick");
         LoadingWindow = SplashScreen;
+        InHandOverTick = false;
     }
 
     static TForm* CreateFight();
     static inline bool StartHandOver = false;
     static inline QPointer<TSplashScreen> LoadingWindow;
+    static inline bool InHandOverTick = false;
+    static inline bool DestroyedDuringHandOverTick = false;
     TAsyncTimer* AsyncTimer1 = nullptr;
     int FCreations = 0;
     bool FHandedOver = false;
@@ -101,22 +116,30 @@ class TFightDouble : public TForm
 public:
     explicit TFightDouble(QObject* AOwner) : TForm(AOwner) {}
 
-    // Stands in for the fight's loads: one step of the bar per file.
+    // Stands in for the fight's loads: one step of the bar per file, and a
+    // file that cannot be opened when asked to.
     Q_INVOKABLE void FormCreate(QObject*)
     {
         TProgressBar* const bar = SplashScreen->ProgressBar1;
-        auto* const counter = new TPaintCounter;
+        TPaintCounter counter;
         QProgressBar* const nativeBar = bar->findChild<QProgressBar*>();
-        nativeBar->installEventFilter(counter);
+        nativeBar->installEventFilter(&counter);
         Steps << QStringLiteral("fight creating, loading window visible %1, menu main %2")
                      .arg(SplashScreen->isVisible())
                      .arg(Application->MainForm() != nullptr);
+        if (SignalDuringCreation != 0)
+            ::kill(::getpid(), SignalDuringCreation);
         for (int load = 0; load < 25; ++load)
+        {
+            if (load == FailingLoad)
+                throw Exception(QStringLiteral("Cannot open \"Miniville.3ds\""));
             bar->SetPosition(bar->Position() + 1);
-        Steps << QStringLiteral("bar painted %1 times").arg(counter->FPaints >= 25 ? "25+" : QString::number(counter->FPaints));
-        nativeBar->removeEventFilter(counter);
-        delete counter;
+        }
+        Steps << QStringLiteral("bar painted %1 times").arg(counter.FPaints >= 25 ? "25+" : QString::number(counter.FPaints));
     }
+
+    static inline int FailingLoad = -1;
+    static inline int SignalDuringCreation = 0;
 };
 
 TFightDouble* FightDouble = nullptr;
@@ -137,8 +160,44 @@ protected:
         SplashScreen = nullptr;
         FightDouble = nullptr;
         TMenuDouble::StartHandOver = false;
+        TMenuDouble::InHandOverTick = false;
+        TMenuDouble::DestroyedDuringHandOverTick = false;
+        TFightDouble::FailingLoad = -1;
+        TFightDouble::SignalDuringCreation = 0;
         qApp->installEventFilter(&FWatch);
     }
+
+    // Starts the menu's hand-over from its own 5 ms timer and runs the loop
+    // until the menu and the loading window are gone. Message boxes are the
+    // application's own: each is noted and then dismissed, as a person would.
+    void HandOverWithMessageBoxes()
+    {
+        FApplication->OnException = nullptr;
+        QTimer dismisser;
+        QObject::connect(&dismisser, &QTimer::timeout, [this] {
+            auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            FBoxes << QStringLiteral("%1; loading window visible %2, menu alive %3, terminated %4")
+                          .arg(box->text())
+                          .arg(SplashScreen != nullptr && SplashScreen->isVisible())
+                          .arg(!FMenu.isNull())
+                          .arg(FApplication->Terminated());
+            box->accept();
+        });
+        dismisser.start(20);
+
+        TMenuDouble* menu = nullptr;
+        FApplication->CreateForm(menu);
+        FMenu = menu;
+        menu->Show();
+        ASSERT_TRUE(RunUntil([&] { return menu->isVisible(); }));
+        TMenuDouble::StartHandOver = true;
+        ASSERT_TRUE(RunUntil([&] { return FMenu.isNull() && TMenuDouble::LoadingWindow.isNull(); }, 5000));
+    }
+
+    QPointer<TMenuDouble> FMenu;
+    QStringList FBoxes;
 
     void TearDown() override
     {
@@ -178,6 +237,51 @@ TEST_F(HandOverTest, MenuHandsOverToTheFightThroughTheLoadingWindow)
     EXPECT_TRUE(FightDouble->isVisible());
     EXPECT_EQ(FApplication->MainForm(), nullptr);
     EXPECT_FALSE(FApplication->Terminated());
+}
+
+TEST_F(HandOverTest, FightFailingToLoadShowsTheFailureAndTheHandOverGoesOn)
+{
+    const THangWatchdog watchdog(std::chrono::seconds(10), "the hand-over with a failing fight window");
+    TFightDouble::FailingLoad = 3;
+    HandOverWithMessageBoxes();
+    if (HasFatalFailure())
+        return;
+
+    EXPECT_EQ(FBoxes.join('\n').toStdString(),
+              "Cannot open \"Miniville.3ds\"; loading window visible 1, menu alive 1, terminated 0");
+    const QStringList expectedSteps{
+        "menu created again, visible 0, loading window 0",
+        "fight creating, loading window visible 1, menu main 1",
+        "bar at 4 of 25",
+    };
+    EXPECT_EQ(Steps, expectedSteps);
+    const QStringList expectedChanges{"show MenuDouble", "hide MenuDouble", "show SplashScreen", "show FightDouble",
+                                      "hide SplashScreen"};
+    EXPECT_EQ(FWatch.FChanges, expectedChanges);
+    // The menu was released inside its own tick; it went once the tick was over.
+    EXPECT_FALSE(TMenuDouble::DestroyedDuringHandOverTick);
+    ASSERT_NE(FightDouble, nullptr);
+    EXPECT_TRUE(FightDouble->isVisible());
+    EXPECT_FALSE(FApplication->Terminated());
+}
+
+TEST_F(HandOverTest, TerminationSignalDuringTheHandOverTakesEffectOnceItHasEnded)
+{
+    const THangWatchdog watchdog(std::chrono::seconds(10), "the hand-over with a termination signal");
+    // The message box runs a loop of its own while the hand-over is under way.
+    TFightDouble::FailingLoad = 0;
+    TFightDouble::SignalDuringCreation = SIGINT;
+    HandOverWithMessageBoxes();
+    if (HasFatalFailure())
+        return;
+
+    EXPECT_EQ(FBoxes.join('\n').toStdString(),
+              "Cannot open \"Miniville.3ds\"; loading window visible 1, menu alive 1, terminated 0");
+    EXPECT_FALSE(Steps.contains("terminated within the hand-over's tick")) << Steps.join('\n').toStdString();
+    EXPECT_TRUE(RunUntil([&] { return FApplication->Terminated(); }, 2000));
+    const QStringList expectedChanges{"show MenuDouble", "hide MenuDouble", "show SplashScreen", "show FightDouble",
+                                      "hide SplashScreen"};
+    EXPECT_EQ(FWatch.FChanges, expectedChanges);
 }
 
 TEST_F(HandOverTest, LoadingWindowStartsItsBarAtOneOfTwentyFive)
