@@ -29,7 +29,8 @@ public:
 
     // Creates a window owned by the application and stores it in `reference`
     // before its creation handler runs. The first window created this way
-    // becomes the main window.
+    // becomes the main window. When its layout cannot be read the window is
+    // destroyed, `reference` is emptied and the failure goes to the caller.
     template <class T>
     void CreateForm(T*& reference);
 
@@ -105,7 +106,17 @@ void TApplication::CreateForm(T*& reference)
 {
     T* const form = new T(this);
     reference = form;
-    form->Initialize();
+    try
+    {
+        form->Initialize();
+    }
+    catch (...)
+    {
+        // A layout that cannot be read leaves no half-built window behind.
+        reference = nullptr;
+        delete form;
+        throw;
+    }
     if (FMainForm == nullptr)
         MainFormCreated(form);
 }
