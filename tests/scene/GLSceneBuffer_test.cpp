@@ -7,6 +7,8 @@
 
 #include "AssertionMessage.h"
 
+#include "FlatSquare.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -35,14 +37,7 @@ public:
 
     void EmitGeometry(TRenderContextInfo&) override
     {
-        glColor3ub(FRed, FGreen, FBlue);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glVertex3f(-0.2f, -0.2f, 0);
-        glVertex3f(0.2f, -0.2f, 0);
-        glVertex3f(0.2f, 0.2f, 0);
-        glVertex3f(-0.2f, 0.2f, 0);
-        glEnd();
+        DrawFlatSquare(FRed, FGreen, FBlue);
     }
 
 private:

@@ -2,6 +2,8 @@
 #include "GLHUDText.h"
 #include "GLSceneViewer.h"
 
+#include "FlatSquare.h"
+
 #include <gtest/gtest.h>
 
 #include <QOpenGLContext>
@@ -28,14 +30,7 @@ public:
 
     void EmitGeometry(TRenderContextInfo&) override
     {
-        glColor3ub(255, 0, 0);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glVertex3f(-0.2f, -0.2f, 0);
-        glVertex3f(0.2f, -0.2f, 0);
-        glVertex3f(0.2f, 0.2f, 0);
-        glVertex3f(-0.2f, 0.2f, 0);
-        glEnd();
+        DrawFlatSquare(255, 0, 0);
     }
 };
 

@@ -6,6 +6,8 @@
 
 #include "JpegFixtures.h"
 
+#include "FlatSquare.h"
+
 #include <gtest/gtest.h>
 
 #include <QOpenGLContext>
@@ -32,14 +34,7 @@ public:
     void EmitGeometry(TRenderContextInfo&) override
     {
         ++Compilations;
-        glColor3ub(0, 255, 0);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glVertex3f(-0.2f, -0.2f, 0);
-        glVertex3f(0.2f, -0.2f, 0);
-        glVertex3f(0.2f, 0.2f, 0);
-        glVertex3f(-0.2f, 0.2f, 0);
-        glEnd();
+        DrawFlatSquare(0, 255, 0);
     }
 };
 
