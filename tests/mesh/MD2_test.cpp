@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cstdlib>
 #include <functional>
 #include <new>
@@ -236,4 +238,20 @@ TEST(MD2MorphMesh, ModelTooLargeForMorphTargetsIsRefusedBeforeItsFramesAreMade)
         w.Frame({1, 1, 1}, {0, 0, 0}, "frame", {0, 0, 0});
     EXPECT_EQ(Refusal(w.Bytes),
               "The md2 file \"model.md2\" is too large: 65 frames of 65536 vertices, more than 4194304 in all");
+}
+
+TEST(MD2Reader, ThirdPartyFileWithoutVerticesIsRefused)
+{
+    const QString path = QStringLiteral(STICKFIGHT_CORPUS_DIR "/md2/assimp/invalid/malformed_zero_numvertices.md2");
+    if (!QFile::exists(path))
+        GTEST_SKIP() << "No third-party damaged md2 file at " << path.toStdString();
+    try
+    {
+        ReadMD2File(path);
+        FAIL() << "read " << path.toStdString();
+    }
+    catch (const EMD2Error& e)
+    {
+        EXPECT_EQ(e.Message(), QStringLiteral("The md2 file \"%1\" is damaged: it has no vertices").arg(path));
+    }
 }
