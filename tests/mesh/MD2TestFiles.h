@@ -55,19 +55,9 @@ public:
 struct TSmallMD2
 {
     // Offsets of the header fields and tables that tests damage.
-    enum : std::size_t
-    {
-        SkinWidthField = 8,
-        FrameSizeField = 16,
-        SkinCountField = 20,
-        VertexCountField = 24,
-        TriangleCountField = 32,
-        FrameCountField = 40,
-        FrameOffsetField = 56,
-        EndOffsetField = 64,
-        TriangleTable = 152,
-        FrameTable = 176
-    };
+    static constexpr std::size_t SkinWidthField = 8, FrameSizeField = 16, SkinCountField = 20, VertexCountField = 24,
+                                 TriangleCountField = 32, FrameCountField = 40, FrameOffsetField = 56,
+                                 EndOffsetField = 64, TriangleTable = 152, FrameTable = 176;
 
     static std::vector<std::uint8_t> Bytes()
     {

