@@ -1,6 +1,7 @@
 #include "MD2.h"
 
 #include <QFile>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <unordered_map>
@@ -19,6 +20,13 @@ constexpr std::int64_t FrameVertexSize = 4;
 constexpr std::int64_t GLCommandSize = 4;
 // Triangles index with 16 bits, so larger tables cannot be reached.
 constexpr std::int64_t MaxIndexedCount = 65536;
+// Far above what the format's own tools write, and low enough that the
+// tables, the pairing of corners and the normals of every frame stay small
+// and quick for any file.
+constexpr std::int64_t MaxSkins = 256;
+constexpr std::int64_t MaxTriangles = 1 << 18;
+constexpr std::int64_t MaxFrames = 1 << 14;
+constexpr std::int64_t MaxTriangleFrames = 1 << 24;
 
 QString DamagedMessage(const QString& fileName, const QString& fault)
 {
@@ -135,17 +143,23 @@ void CheckHeader(TMD2ByteReader& reader, const TMD2Header& h)
     if (h.Version != SupportedVersion)
         reader.Fail(
             QStringLiteral("it has version %1, but only version %2 is read").arg(h.Version).arg(SupportedVersion));
-    CheckCount(reader, h.SkinCount, 0, reader.Size() / SkinNameSize, QStringLiteral("skins"));
+    const std::int64_t size = reader.Size();
+    CheckCount(reader, h.SkinCount, 0, std::min(MaxSkins, size / SkinNameSize), QStringLiteral("skins"));
     CheckCount(reader, h.VertexCount, 1, MaxIndexedCount, QStringLiteral("vertices"));
     CheckCount(reader, h.TexCoordCount, 1, MaxIndexedCount, QStringLiteral("texture coordinates"));
-    CheckCount(reader, h.TriangleCount, 1, reader.Size() / TriangleSize, QStringLiteral("triangles"));
-    CheckCount(reader, h.GLCommandCount, 0, reader.Size() / GLCommandSize, QStringLiteral("GL commands"));
-    CheckCount(reader, h.FrameCount, 1, reader.Size() / FrameHeaderSize, QStringLiteral("frames"));
+    CheckCount(reader, h.TriangleCount, 1, std::min(MaxTriangles, size / TriangleSize), QStringLiteral("triangles"));
+    CheckCount(reader, h.GLCommandCount, 0, size / GLCommandSize, QStringLiteral("GL commands"));
+    CheckCount(reader, h.FrameCount, 1, std::min(MaxFrames, size / FrameHeaderSize), QStringLiteral("frames"));
     if (std::int64_t(h.FrameCount) * h.VertexCount > MD2MaxVertexFrames)
-        reader.Fail(QStringLiteral("its %1 frames of %2 vertices are more than the %3 vertex positions accepted")
+        reader.Fail(QStringLiteral("its %1 frames of %2 vertices make more than the %3 vertex positions accepted")
                         .arg(h.FrameCount)
                         .arg(h.VertexCount)
                         .arg(MD2MaxVertexFrames));
+    if (std::int64_t(h.FrameCount) * h.TriangleCount > MaxTriangleFrames)
+        reader.Fail(QStringLiteral("its %1 frames of %2 triangles make more than the %3 frame triangles accepted")
+                        .arg(h.FrameCount)
+                        .arg(h.TriangleCount)
+                        .arg(MaxTriangleFrames));
     const std::int64_t frameSize = FrameHeaderSize + FrameVertexSize * h.VertexCount;
     if (h.FrameSize != frameSize)
         reader.Fail(QStringLiteral("its frames are %1 bytes long, but frames of %2 vertices take %3")

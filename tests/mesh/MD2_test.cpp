@@ -40,7 +40,7 @@ namespace
 // past them crashes the test.
 std::span<const std::uint8_t> BeforeGuardPage(const std::vector<std::uint8_t>& bytes)
 {
-    static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE)), arena = std::size_t(1) << 20;
+    static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE)), arena = std::size_t(4) << 20;
     static std::uint8_t* const base = []
     {
         auto* p = static_cast<std::uint8_t*>(
@@ -151,7 +151,14 @@ TEST(MD2Reader, DamagedFilesAreRefusedNamingTheFileAndTheFault)
              TMD2Writer::Put32(b, TSmallMD2::VertexCountField, 65536);
              TMD2Writer::Put32(b, TSmallMD2::FrameCountField, 100);
          },
-         "its 100 frames of 65536 vertices are more than the 4194304 vertex positions accepted"},
+         "its 100 frames of 65536 vertices make more than the 4194304 vertex positions accepted"},
+        {[](auto& b)
+         {
+             b.resize(2400068);
+             TMD2Writer::Put32(b, TSmallMD2::TriangleCountField, 200000);
+             TMD2Writer::Put32(b, TSmallMD2::FrameCountField, 100);
+         },
+         "its 100 frames of 200000 triangles make more than the 16777216 frame triangles accepted"},
         {set(TSmallMD2::FrameSizeField, 60), "its frames are 60 bytes long, but frames of 4 vertices take 56"},
         {set(TSmallMD2::SkinWidthField, 0), "its skin of 0 x 32 pixels cannot scale texture coordinates"},
         {set(TSmallMD2::FrameOffsetField, 0xFFFFFFF8), "2 frames at offset -8 start outside the file (292 bytes)"},
