@@ -1,6 +1,7 @@
 #include "TextureFile.h"
 
 #include "Exceptions.h"
+#include "TgaPicture.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,24 +48,41 @@ QString Join(const QString& folder, const QString& entry)
     throw ETextureLoadError(QStringLiteral("The texture file \"%1\" %2").arg(fileName, failure));
 }
 
-// Four bytes for every pixel of the largest picture allowed: no JPEG file of
-// such a picture comes near it, so a larger file is not read into memory.
-qint64 MaxJpegFileSize(const TJpegLimits& limits)
+// Five bytes for every pixel of the largest picture allowed, more than any
+// file of such a picture read here needs (four bytes a pixel and the
+// run-length packets of a TGA file), so a larger file is not read into memory.
+qint64 MaxFileSize(const TJpegLimits& limits)
 {
-    return 4LL * limits.MaxSide * limits.MaxSide;
+    return 5LL * limits.MaxSide * limits.MaxSide;
+}
+
+QByteArray ReadWhole(QFile& file, const QString& fileName, const TJpegLimits& limits)
+{
+    if (file.size() > MaxFileSize(limits))
+        Fail(fileName, QStringLiteral("is too large: %1 bytes, more than any picture of at most %2 x %2 pixels needs")
+                           .arg(file.size())
+                           .arg(limits.MaxSide));
+    QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size())
+        Fail(fileName, QStringLiteral("cannot be read: ") + file.errorString());
+    return bytes;
 }
 
 QImage ReadJpeg(QFile& file, const QString& fileName, const TJpegLimits& limits)
 {
-    if (file.size() > MaxJpegFileSize(limits))
-        Fail(fileName, QStringLiteral("is too large: %1 bytes, more than any picture of at most %2 x %2 pixels needs")
-                           .arg(file.size())
-                           .arg(limits.MaxSide));
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
-        Fail(fileName, QStringLiteral("cannot be read: ") + file.errorString());
     QString failure;
-    QImage picture = TryDecodeJpeg(bytes, failure, limits);
+    QImage picture = TryDecodeJpeg(ReadWhole(file, fileName, limits), failure, limits);
+    if (picture.isNull())
+        Fail(fileName, failure);
+    return picture;
+}
+
+// Qt reads only TGA files of the format's second version, uncompressed and in
+// true colour; model textures are often older or run-length encoded.
+QImage ReadTga(QFile& file, const QString& fileName, const TJpegLimits& limits)
+{
+    QString failure;
+    QImage picture = TryDecodeTga(ReadWhole(file, fileName, limits), failure, limits.MaxSide);
     if (picture.isNull())
         Fail(fileName, failure);
     return picture;
@@ -75,7 +93,7 @@ QImage ReadJpeg(QFile& file, const QString& fileName, const TJpegLimits& limits)
 // needs here.
 bool IsTextureFormat(const QByteArray& format)
 {
-    static const std::array<QByteArray, 7> formats = {"bmp", "png", "tga", "gif", "pbm", "pgm", "ppm"};
+    static const std::array<QByteArray, 6> formats = {"bmp", "png", "gif", "pbm", "pgm", "ppm"};
     return std::find(formats.begin(), formats.end(), format.toLower()) != formats.end();
 }
 
@@ -105,11 +123,11 @@ qint64 BigEndian32(const QByteArray& bytes, qsizetype at)
     return ByteAt(bytes, at) << 24 | ByteAt(bytes, at + 1) << 16 | ByteAt(bytes, at + 2) << 8 | ByteAt(bytes, at + 3);
 }
 
-// The size the header of a BMP, PNG, GIF or TGA file claims, read before any
+// The size the header of a BMP, PNG or GIF file claims, read before any
 // decoder sees the file: Qt's decoders check sizes each their own way, some
 // only against their allocation limit and some with no useful message.
 // Unknown for other headers.
-TClaimedSize ClaimedSize(const QByteArray& head, const QString& fileName)
+TClaimedSize ClaimedSize(const QByteArray& head)
 {
     if (head.startsWith("BM") && head.size() >= 26)
     {
@@ -125,15 +143,12 @@ TClaimedSize ClaimedSize(const QByteArray& head, const QString& fileName)
         return {BigEndian32(head, 16), BigEndian32(head, 20)};
     if (head.startsWith("GIF8") && head.size() >= 10)
         return {LittleEndian16(head, 6), LittleEndian16(head, 8)};
-    // TGA files have no signature at their start.
-    if (fileName.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive) && head.size() >= 18)
-        return {LittleEndian16(head, 12), LittleEndian16(head, 14)};
     return {};
 }
 
 QImage ReadWithQt(QFile& file, const QString& fileName, const TJpegLimits& limits)
 {
-    const TClaimedSize claimed = ClaimedSize(file.peek(32), file.fileName());
+    const TClaimedSize claimed = ClaimedSize(file.peek(32));
     if (claimed.Width > limits.MaxSide || claimed.Height > limits.MaxSide)
         Fail(fileName, TooLargeFailure(claimed.Width, claimed.Height, limits.MaxSide));
     // The limit is the process's; it catches a decoder that allocates more
@@ -189,7 +204,13 @@ QImage LoadTextureFile(const QString& fileName, const TJpegLimits& limits)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Fail(fileName, QStringLiteral("cannot be read: ") + file.errorString());
-    // Files are told apart by their first bytes, not by their names.
-    const bool jpeg = file.peek(2) == QByteArray("\xFF\xD8", 2);
-    return jpeg ? ReadJpeg(file, fileName, limits) : ReadWithQt(file, fileName, limits);
+    // Files are told apart by their first bytes, not by their names, except
+    // TGA files, which have no signature.
+    const QByteArray head = file.peek(8);
+    if (head.startsWith("\xFF\xD8"))
+        return ReadJpeg(file, fileName, limits);
+    const bool hasSignature = head.startsWith("BM") || head.startsWith("\x89PNG") || head.startsWith("GIF8");
+    if (!hasSignature && path.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
+        return ReadTga(file, fileName, limits);
+    return ReadWithQt(file, fileName, limits);
 }

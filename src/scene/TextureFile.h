@@ -14,8 +14,8 @@
 QString FindFileIgnoringCase(const QString& fileName);
 
 // The picture of the texture file `fileName`, found as above. JPEG files go
-// through the decoder and limits of stored pictures; BMP, PNG, TGA, GIF and
-// the portable pixmaps through Qt's readers, refused before decoding when a
-// side exceeds the same limit. Throws ETextureLoadError naming `fileName` as
-// given.
+// through the decoder and limits of stored pictures, TGA files through
+// TryDecodeTga, BMP, PNG, GIF and the portable pixmaps through Qt's readers;
+// a picture with a side above the same limit is refused before decoding.
+// Throws ETextureLoadError naming `fileName` as given.
 QImage LoadTextureFile(const QString& fileName, const TJpegLimits& limits = {});

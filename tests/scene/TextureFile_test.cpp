@@ -74,8 +74,8 @@ void AppendLittleEndian(QByteArray& bytes, quint32 value, int count)
         bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// An uncompressed 24-bit TGA file, written by hand because Qt only reads
-// them. Rows are stored bottom-up, the format's default.
+// An uncompressed 24-bit TGA file of the format's first version (without
+// the footer later versions add), rows stored bottom-up.
 QByteArray Tga(const QImage& picture)
 {
     QByteArray bytes(2, '\0');
@@ -93,10 +93,6 @@ QByteArray Tga(const QImage& picture)
                 .append(static_cast<char>(c.green()))
                 .append(static_cast<char>(c.red()));
         }
-    // Qt reads only files with the footer of the format's second version:
-    // no extension area, no developer area, the signature.
-    bytes.append(8, '\0');
-    bytes.append("TRUEVISION-XFILE.", 18);
     return bytes;
 }
 
