@@ -72,6 +72,14 @@ public:
     using Exception::Exception;
 };
 
+// A texture picture named by a file that cannot be found or read. Model
+// readers told to ignore missing textures catch exactly this one.
+class ETextureLoadError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 // The glyphs of a font cannot be placed in the largest texture.
 class EGLBitmapFontError : public Exception
 {

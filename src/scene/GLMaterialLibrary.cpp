@@ -36,6 +36,8 @@ TGLLibMaterial::TGLLibMaterial(TGLLibMaterials* collection)
 
 TGLLibMaterial::~TGLLibMaterial()
 {
+    if (TGLMaterialLibrary* const library = Library())
+        emit library->LibMaterialDeleting(this);
     auto& items = FCollection->FItems;
     items.erase(std::remove(items.begin(), items.end(), this), items.end());
     // Each user forgets this material and unregisters, shrinking the list.
@@ -50,6 +52,19 @@ TGLLibMaterial::~TGLLibMaterial()
 TGLMaterialLibrary* TGLLibMaterial::Library() const
 {
     return FCollection->Library();
+}
+
+int TGLLibMaterial::Index() const
+{
+    return FCollection->IndexOf(this);
+}
+
+void TGLLibMaterial::LoadTexture(const QString& fileName)
+{
+    TGLTexture* const texture = FMaterial->Texture();
+    texture->Image()->LoadFromFile(fileName);
+    texture->SetTextureMode(tmModulate);
+    texture->SetDisabled(false);
 }
 
 void TGLLibMaterial::SetName(const QString& value)
@@ -246,6 +261,19 @@ TGLLibMaterial* TGLMaterialLibrary::AddMaterial(const QString& name)
     TGLLibMaterial* const item = FMaterials->Add();
     item->SetName(name);
     return item;
+}
+
+TGLLibMaterial* TGLMaterialLibrary::AddTextureMaterial(const QString& name, const QString& fileName)
+{
+    TGLLibMaterial* const item = AddMaterial(name);
+    item->LoadTexture(fileName);
+    return item;
+}
+
+TGLLibMaterial* TGLMaterialLibrary::FindOrAddTextureMaterial(const QString& name, const QString& fileName)
+{
+    TGLLibMaterial* const found = LibMaterialByName(name);
+    return found != nullptr ? found : AddTextureMaterial(name, fileName);
 }
 
 void TGLMaterialLibrary::DestroyHandles()

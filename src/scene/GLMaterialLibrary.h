@@ -49,6 +49,14 @@ public:
     void SetTexture2Name(const QString& value);
     TGLLibMaterials* Collection() const { return FCollection; }
     TGLMaterialLibrary* Library() const;
+    // Its position in the library, by which lightmaps are referred to.
+    int Index() const;
+
+    // Loads the picture of the texture file `fileName` (see LoadTextureFile)
+    // and switches the texture on, modulating the lit colours. Throws
+    // ETextureLoadError and leaves the texture as it was when the file cannot
+    // be loaded.
+    void LoadTexture(const QString& fileName);
 
     // Scale, then offset, as the texture coordinates are transformed.
     TMatrix TextureMatrix() const;
@@ -135,7 +143,21 @@ public:
     TGLLibMaterial* LibMaterialByName(const QString& name) const;
     // A new material given `name` (made unique).
     TGLLibMaterial* AddMaterial(const QString& name);
+    // A new material given `name` whose texture shows the picture of the file
+    // `fileName` (see TGLLibMaterial::LoadTexture). When the file cannot be
+    // loaded the material stays in the library with its texture off and the
+    // ETextureLoadError goes on to the caller, which may ignore it.
+    TGLLibMaterial* AddTextureMaterial(const QString& name, const QString& fileName);
+    // The material called `name`, unchanged, or else AddTextureMaterial.
+    TGLLibMaterial* FindOrAddTextureMaterial(const QString& name, const QString& fileName);
     void DestroyHandles();
+
+signals:
+    // Sent while `libMaterial` is still whole, just before it goes away:
+    // deleted on its own, by Clear, or with the library, which then sends
+    // QObject::destroyed last. Objects that keep library materials by
+    // pointer without being their users drop them here.
+    void LibMaterialDeleting(TGLLibMaterial* libMaterial);
 
 private:
     TGLLibMaterials* const FMaterials;

@@ -1,6 +1,7 @@
 #include "GLPersistentImage.h"
 
 #include "LayoutReader.h"
+#include "TextureFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -149,31 +150,49 @@ quint32 ReadLittleEndian32(const char* bytes)
 }
 } // namespace
 
-QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits)
+QImage TryDecodeJpeg(const QByteArray& jpeg, QString& failure, const TJpegLimits& limits)
 {
+    const auto cannotDecode = [&failure](const QString& reason)
+    {
+        failure = QStringLiteral("cannot be decoded: ") + reason;
+        return QImage();
+    };
     const auto* const data = reinterpret_cast<const unsigned char*>(jpeg.constData());
     if (jpeg.size() < 4 || data[0] != 0xFF || data[1] != 0xD8)
-        FailDecoding(pictureName, QStringLiteral("not a JPEG file"));
+        return cannotDecode(QStringLiteral("not a JPEG file"));
     TJpegDecoder decoder;
     decoder.Limits = limits;
     if (!ReadHeader(decoder, data, static_cast<unsigned long>(jpeg.size())))
-        FailDecoding(pictureName, FailureReason(decoder));
+        return cannotDecode(FailureReason(decoder));
     const JDIMENSION width = decoder.Info.image_width;
     const JDIMENSION height = decoder.Info.image_height;
     if (width == 0 || height == 0)
-        FailDecoding(pictureName, QStringLiteral("it has no pixels"));
+        return cannotDecode(QStringLiteral("it has no pixels"));
     const auto maxSide = static_cast<JDIMENSION>(limits.MaxSide);
     if (width > maxSide || height > maxSide)
-        throw EInvalidGraphic(QStringLiteral("The picture \"%1\" is too large: %2 x %3 pixels, more than %4 x %4")
-                                  .arg(pictureName)
-                                  .arg(width)
-                                  .arg(height)
-                                  .arg(maxSide));
+    {
+        failure = TooLargeFailure(static_cast<qint64>(width), static_cast<qint64>(height), limits.MaxSide);
+        return QImage();
+    }
     QImage picture(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB888);
     if (picture.isNull())
-        FailDecoding(pictureName, QStringLiteral("out of memory"));
+        return cannotDecode(QStringLiteral("out of memory"));
     if (!ReadPixels(decoder, picture.bits(), static_cast<size_t>(picture.bytesPerLine())))
-        FailDecoding(pictureName, FailureReason(decoder));
+        return cannotDecode(FailureReason(decoder));
+    return picture;
+}
+
+QString TooLargeFailure(qint64 width, qint64 height, int maxSide)
+{
+    return QStringLiteral("is too large: %1 x %2 pixels, more than %3 x %3").arg(width).arg(height).arg(maxSide);
+}
+
+QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits)
+{
+    QString failure;
+    QImage picture = TryDecodeJpeg(jpeg, failure, limits);
+    if (picture.isNull())
+        throw EInvalidGraphic(QStringLiteral("The picture \"%1\" %2").arg(pictureName, failure));
     return picture;
 }
 
@@ -201,6 +220,15 @@ void TGLPersistentImage::LoadStoredData(const QByteArray& data, const QString& p
     if (count > static_cast<quint64>(data.size() - countAt - 4))
         FailDecoding(pictureName, QStringLiteral("the stored picture is truncated"));
     LoadJpeg(data.mid(countAt + 4, count), pictureName);
+}
+
+void TGLPersistentImage::LoadFromFile(const QString& fileName)
+{
+    QImage picture = LoadTextureFile(fileName);
+    FJpegData.clear();
+    FPicture = std::move(picture);
+    FPictureName = fileName;
+    Changed();
 }
 
 void TGLPersistentImage::SetPicture(const QImage& picture)

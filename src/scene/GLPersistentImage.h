@@ -29,6 +29,12 @@ struct TJpegLimits
 // Decodes a complete JPEG file into a 24-bit picture. `pictureName` names the
 // picture in the failure's text.
 QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits = {});
+// The same without throwing: a null picture, and in `failure` the words that
+// follow the picture's name in a failure's text ("is too large: ...",
+// "cannot be decoded: ..."), so that each caller names the picture its way.
+QImage TryDecodeJpeg(const QByteArray& jpeg, QString& failure, const TJpegLimits& limits = {});
+// The words for a picture refused for its size before it is decoded.
+QString TooLargeFailure(qint64 width, qint64 height, int maxSide);
 
 // A texture image kept with the layout: the JPEG file as stored and the picture
 // decoded from it. In a layout it is given as the name of a file beside the
@@ -45,6 +51,10 @@ public:
     // Decodes first, so that a failure leaves the image as it was.
     void LoadJpeg(const QByteArray& jpeg, const QString& pictureName);
     void LoadStoredData(const QByteArray& data, const QString& pictureName);
+    // The picture of a texture file (see LoadTextureFile), kept without JPEG
+    // bytes and named by `fileName`. Throws ETextureLoadError and keeps the
+    // image as it was when the file cannot be loaded.
+    void LoadFromFile(const QString& fileName);
     // Any picture, kept without JPEG bytes (pictures made by the program).
     void SetPicture(const QImage& picture);
     void Clear();

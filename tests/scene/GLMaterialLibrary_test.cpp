@@ -387,3 +387,109 @@ TEST_F(GLMaterialLibraryTest, NamesTheLayoutAndPictureOfADamagedTexture)
         EXPECT_TRUE(text.contains(QStringLiteral("\"broken.jpg\""))) << text.toStdString();
     }
 }
+
+TEST_F(GLMaterialLibraryTest, AddsTextureMaterialsFromFilesAndKeepsThoseWhoseFileIsMissing)
+{
+    QTemporaryDir folder;
+    JpegFixtures::RedOverBlue(8, 4).save(folder.filePath(QStringLiteral("skin.bmp")));
+    // Models name their textures in another case than the files have.
+    TGLLibMaterial* const skin =
+        FLibrary.AddTextureMaterial(QStringLiteral("skin"), folder.filePath(QStringLiteral("SKIN.BMP")));
+    EXPECT_EQ(skin->Name(), QStringLiteral("skin"));
+    TGLTexture* const texture = skin->Material()->Texture();
+    EXPECT_FALSE(texture->Disabled());
+    EXPECT_EQ(texture->TextureMode(), tmModulate);
+    EXPECT_EQ(texture->Image()->Width(), 8);
+    EXPECT_EQ(texture->Image()->Height(), 4);
+
+    // A material already there is found unchanged: its file is not read.
+    EXPECT_EQ(FLibrary.FindOrAddTextureMaterial(QStringLiteral("skin"), QStringLiteral("absent.bmp")), skin);
+    EXPECT_EQ(texture->Image()->Width(), 8);
+
+    // A new one whose file is missing stays in the library with its texture
+    // off, and the caller hears of the file.
+    const QString missing = folder.filePath(QStringLiteral("LIGHT.JPG"));
+    try
+    {
+        FLibrary.FindOrAddTextureMaterial(QStringLiteral("LIGHT.JPG"), missing);
+        FAIL() << "a missing file was accepted";
+    }
+    catch (const ETextureLoadError& error)
+    {
+        EXPECT_EQ(error.Message(), QStringLiteral("The texture file \"%1\" cannot be found").arg(missing));
+    }
+    TGLLibMaterial* const light = FLibrary.LibMaterialByName(QStringLiteral("LIGHT.JPG"));
+    ASSERT_NE(light, nullptr);
+    EXPECT_TRUE(light->Material()->Texture()->Disabled());
+    EXPECT_TRUE(light->Material()->Texture()->Image()->Empty());
+
+    // Lightmaps are referred to by position, which moves up after a deletion.
+    EXPECT_EQ(skin->Index(), 0);
+    EXPECT_EQ(light->Index(), 1);
+    FLibrary.Materials()->Delete(0);
+    EXPECT_EQ(light->Index(), 0);
+}
+
+TEST_F(GLMaterialLibraryTest, DrawsATextureFromAFileModulatingTheColour)
+{
+    QTemporaryDir folder;
+    JpegFixtures::RedOverBlue(16, 16).save(folder.filePath(QStringLiteral("wall.png")));
+    TGLLibMaterial* const wall =
+        FLibrary.AddTextureMaterial(QStringLiteral("wall"), folder.filePath(QStringLiteral("WALL.PNG")));
+    wall->Material()->SetMaterialOptions(moNoLighting);
+    wall->Material()->FrontProperties()->Diffuse()->SetColor({0.5f, 0.5f, 0.5f, 1});
+    TGLTestContext& context = TGLTestContext::Use(64, 64);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    wall->Apply(FInfo);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    EXPECT_FALSE(wall->UnApply(FInfo));
+    glFinish();
+    const QImage pixels = context.Pixels();
+    // Half of the picture's red above, half of its blue below.
+    const QColor top = pixels.pixelColor(32, 12);
+    const QColor bottom = pixels.pixelColor(32, 52);
+    EXPECT_NEAR(top.red(), 128, 3);
+    EXPECT_NEAR(top.blue(), 0, 3);
+    EXPECT_NEAR(bottom.red(), 0, 3);
+    EXPECT_NEAR(bottom.blue(), 128, 3);
+}
+
+TEST_F(GLMaterialLibraryTest, TellsObserversOfEveryMaterialThatGoesAndOfItsOwnEnd)
+{
+    // What a mesh caching library materials by pointer needs to hear.
+    struct TSeen
+    {
+        QStringList Deleted;
+        bool LibraryDestroyed = false;
+    } seen;
+    QObject observer;
+    auto* const library = new TGLMaterialLibrary(nullptr);
+    QObject::connect(library, &TGLMaterialLibrary::LibMaterialDeleting, &observer,
+                     [&seen](TGLLibMaterial* item)
+                     // Told while the material is still whole and in its place.
+                     { seen.Deleted.append(item->Name() + QLatin1Char('@') + QString::number(item->Index())); });
+    QObject::connect(library, &QObject::destroyed, &observer, [&seen] { seen.LibraryDestroyed = true; });
+    library->AddMaterial(QStringLiteral("a"));
+    library->AddMaterial(QStringLiteral("b"));
+    library->AddMaterial(QStringLiteral("c"));
+    library->Materials()->Delete(1);
+    EXPECT_EQ(seen.Deleted, QStringList{QStringLiteral("b@1")});
+    delete library;
+    EXPECT_EQ(seen.Deleted, (QStringList{QStringLiteral("b@1"), QStringLiteral("c@1"), QStringLiteral("a@0")}));
+    EXPECT_TRUE(seen.LibraryDestroyed);
+}
