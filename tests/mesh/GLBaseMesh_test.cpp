@@ -93,9 +93,8 @@ TEST_F(MeshFiles, AReaderFailureKeepsWhatWasReadAndShowsIt)
     EXPECT_EQ(mesh.LastLoadedFilename(), QString());
     // The cached extents of the previous model must not survive.
     EXPECT_FLOAT_EQ(mesh.HalfExtents().X, 10);
-    // The update batch was closed: another one balances.
-    mesh.BeginUpdate();
-    EXPECT_NO_THROW(mesh.EndUpdate());
+    // The update batch was closed: there is none left to end.
+    EXPECT_THROW(mesh.EndUpdate(), EAssertionFailed);
 }
 
 TEST_F(MeshFiles, AddingKeepsTheContentAndIsNotCentredAgain)
