@@ -3,6 +3,7 @@
 #include "ClassRegistry.h"
 #include "Exceptions.h"
 #include "GLBaseMesh.h"
+#include "GLGLSMVectorFile.h"
 
 #include <algorithm>
 
@@ -95,4 +96,5 @@ void RegisterVectorFileFormats()
 {
     // Each format's registration goes here in start-up order; a later one
     // overrides an earlier one of the same extension.
+    RegisterMeshFormat<TGLGLSMVectorFile>(QStringLiteral("glsm"), QStringLiteral("Native Mesh"));
 }
