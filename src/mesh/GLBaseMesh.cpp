@@ -396,7 +396,12 @@ void TGLBaseMesh::DrawObject(TRenderContextInfo& info, bool renderSelf, bool ren
                 if (invert)
                     info.GLStates->InvertFrontFace();
             });
-        if (info.IgnoreMaterials)
+        // A list compiled while picking would lack the normals, colours and
+        // face-group materials that later frames replay: an out-of-date one
+        // is left for the next rendering pass to compile.
+        if (info.IgnoreMaterials && StructureChanged())
+            EmitGeometry(info);
+        else if (info.IgnoreMaterials)
             DrawSelf(info);
         else
         {

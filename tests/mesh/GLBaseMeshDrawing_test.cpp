@@ -189,6 +189,17 @@ TEST_F(MeshDrawing, FaceGroupsTakeTheirLibraryMaterialOrStayUnderTheObjectsOwn)
     Render(mesh);
     EXPECT_EQ(Left(), qRgb(255, 0, 0));
     EXPECT_EQ(Right(), qRgb(255, 0, 0));
+
+    // A picking pass right after a change must not leave a list without the
+    // materials for the frames that follow.
+    mesh.SetUseMeshMaterials(true);
+    FInfo.IgnoreMaterials = true;
+    FInfo.DrawState = dsPicking;
+    Render(mesh);
+    FInfo.IgnoreMaterials = false;
+    FInfo.DrawState = dsRendering;
+    Render(mesh);
+    EXPECT_EQ(Right(), qRgb(0, 255, 0));
 }
 
 TEST_F(MeshDrawing, TrianglesAndStripsDrawTheirVerticesDirectly)

@@ -57,17 +57,6 @@ TEST(MeshObject, ExtractedTexCoordsAndNormalsStayParallelToTheCorners)
     EXPECT_EQ(texCoords[2], (TAffineVector{0, 0, 0}));
 }
 
-TEST(MeshObject, ExtraTexCoordSetsAreMadeUpToTheIndexAskedFor)
-{
-    TMeshObjectList list;
-    TMeshObject& object = list.Add<TMeshObject>();
-    EXPECT_EQ(object.ExtraTexCoordsCount(), 0);
-    object.ExtraTexCoords(2).Add({1, 2, 3, 4});
-    EXPECT_EQ(object.ExtraTexCoordsCount(), 3);
-    EXPECT_TRUE(object.ExtraTexCoords(0).Empty());
-    EXPECT_EQ(object.ExtraTexCoords(2)[0], (TVector{1, 2, 3, 4}));
-}
-
 TEST(MeshObject, ListExtentsCoverEveryObjectAndRemoveDestroysOne)
 {
     TMeshObjectList list;
