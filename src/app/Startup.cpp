@@ -6,6 +6,7 @@
 #include "Events.h"
 #include "GLCadencer.h"
 #include "GLBitmapFont.h"
+#include "GLBaseMesh.h"
 #include "GLCube.h"
 #include "GLLightSource.h"
 #include "GLMaterialLibrary.h"
@@ -14,12 +15,16 @@
 #include "GLSkyBox.h"
 #include "Graphics.h"
 #include "StdControls.h"
+#include "VectorFile.h"
 #include "cyGauge.h"
 
 #include <QSurfaceFormat>
 
 void RegisterModules()
 {
+    // Model-file formats come first: they are registered with the layout
+    // reader too.
+    RegisterVectorFileFormats();
     ControlFailureHandler = ReportFailure;
     RegisterBaseEventTypes();
     RegisterGraphicsTypes();
@@ -28,6 +33,7 @@ void RegisterModules()
     RegisterSceneClasses();
     RegisterLightAndDummyClasses();
     RegisterCubeClasses();
+    RegisterMeshClasses();
     RegisterFontClasses();
     RegisterMaterialClasses();
     RegisterSkyBoxClasses();

@@ -87,6 +87,20 @@ public:
     using Exception::Exception;
 };
 
+// A file that cannot be opened or created.
+class EFOpenError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// A model file of no registered format, or whose content cannot be read.
+class EInvalidVectorFile : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 // A consistency check that fails while an object is being destroyed. Nothing
 // may be thrown out of a destructor and going on would leave dangling state,
 // so the condition goes to the error stream and the program stops.

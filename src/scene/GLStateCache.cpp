@@ -143,7 +143,15 @@ void TGLStateCache::InvertFrontFace()
     FDriver.FrontFace(FFrontFace);
 }
 
-void TGLStateCache::Reset()
+void TGLStateCache::SetActiveTextureUnit(int unit)
+{
+    if (unit < 0 || unit >= TextureUnits || unit == FActiveUnit)
+        return;
+    FDriver.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    FActiveUnit = unit;
+}
+
+void TGLStateCache::ResetMaterial()
 {
     const TFaceColors openGLDefault{{0, 0, 0, 1}, {0.2f, 0.2f, 0.2f, 1}, {0.8f, 0.8f, 0.8f, 1}, {0, 0, 0, 1}, 0};
     for (const GLenum face : {GL_FRONT, GL_BACK})
@@ -156,6 +164,11 @@ void TGLStateCache::Reset()
     }
     FFront = UnsetFace();
     FBack = UnsetFace();
+}
+
+void TGLStateCache::Reset()
+{
+    ResetMaterial();
     FFrontPolygonMode = 0;
     FBackPolygonMode = 0;
     FBoundTextures.fill(-1);

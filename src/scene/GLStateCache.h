@@ -86,6 +86,8 @@ public:
     // face is GL_FRONT, GL_BACK or GL_FRONT_AND_BACK.
     void SetPolygonMode(GLenum face, GLenum mode);
     void BindTexture(int unit, GLenum target, GLuint texture);
+    // Makes `unit` the one later texture calls act on.
+    void SetActiveTextureUnit(int unit);
     void SetTextureMatrix(const GLfloat* matrix);
     void ResetTextureMatrix();
     void InvertFrontFace();
@@ -93,6 +95,9 @@ public:
     // Sends the default material, forgets colours, polygon modes and bindings;
     // the capabilities stay as they are.
     void Reset();
+    // Sends OpenGL's default material for both sides and forgets the colours;
+    // nothing else changes.
+    void ResetMaterial();
 
 private:
     void SendColor(GLenum face, GLenum name, const std::array<GLfloat, 4>& color, std::array<GLfloat, 4>& cached);

@@ -9,6 +9,7 @@ class TGLRenderContext;
 class TGLScene;
 class TGLSceneBuffer;
 class TGLStateCache;
+class TGLMaterialLibrary;
 
 enum TDrawState
 {
@@ -43,6 +44,10 @@ struct TRenderContextInfo
     bool BufferFaceCull = false;
     std::array<float, 4> SceneAmbientColor{};
     bool IgnoreMaterials = false;
+    // The libraries the face groups of the mesh being drawn take their
+    // materials and lightmaps from; none outside a mesh.
+    TGLMaterialLibrary* MaterialLibrary = nullptr;
+    TGLMaterialLibrary* LightmapLibrary = nullptr;
     bool IgnoreBlendingRequests = false;
     bool ObjectsDirectDraw = false;
     bool Proxy = false;

@@ -103,7 +103,8 @@ public:
     void OrbitAround(TGLBaseSceneObject* other, float pitchDelta, float turnDelta);
 
     void MarkTransformChanged();
-    void MarkStructureChanged();
+    // Meshes drop their caches first.
+    virtual void MarkStructureChanged();
     virtual void NotifyChanged();
     void BeginUpdate() { ++FUpdateCount; }
     void EndUpdate();
