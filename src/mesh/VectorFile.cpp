@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "GLBaseMesh.h"
 #include "GLGLSMVectorFile.h"
+#include "GLMD2VectorFile.h"
 
 #include <algorithm>
 
@@ -97,4 +98,5 @@ void RegisterVectorFileFormats()
     // Each format's registration goes here in start-up order; a later one
     // overrides an earlier one of the same extension.
     RegisterMeshFormat<TGLGLSMVectorFile>(QStringLiteral("glsm"), QStringLiteral("Native Mesh"));
+    RegisterMeshFormat<TGLMD2VectorFile>(QStringLiteral("md2"), QStringLiteral("Quake II model files"));
 }
