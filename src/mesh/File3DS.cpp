@@ -781,3 +781,12 @@ std::optional<T3DSConvertedMesh> Convert3DSMesh(const T3DSMesh& mesh, bool inver
     }
     return out;
 }
+
+std::vector<T3DSConvertedMesh> Convert3DSMeshes(TFile3DS& file, bool invertNormals)
+{
+    std::vector<T3DSConvertedMesh> meshes;
+    for (int i = 0; i < file.MeshCount(); ++i)
+        if (std::optional<T3DSConvertedMesh> mesh = Convert3DSMesh(file.Mesh(i), invertNormals))
+            meshes.push_back(std::move(*mesh));
+    return meshes;
+}

@@ -175,3 +175,7 @@ struct T3DSConvertedMesh
 
 // Nothing for a hidden object or one with fewer than 3 vertices.
 std::optional<T3DSConvertedMesh> Convert3DSMesh(const T3DSMesh& mesh, bool invertNormals);
+
+// Every mesh of the file converted in order, skipped objects left out: what a
+// free form receives from the file.
+std::vector<T3DSConvertedMesh> Convert3DSMeshes(TFile3DS& file, bool invertNormals);
