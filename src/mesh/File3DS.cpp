@@ -493,7 +493,7 @@ void TFile3DS::ListMeshes()
 
 int TFile3DS::MeshCount()
 {
-    if (FChunks.empty() || FChunks[0].Tag == MaterialLibraryTag)
+    if (FChunks.empty())
         return 0;
     ListMeshes();
     return static_cast<int>(FMeshObjects.size());

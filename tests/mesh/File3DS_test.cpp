@@ -92,9 +92,11 @@ TEST(File3DS, OtherRootTagsGiveNothingWithoutError)
 TEST(File3DS, LengthsThatCannotBeRightEndTheirBranch)
 {
     // Too short to hold its header: with a length of 0 a reader would loop.
-    const QByteArray tooShort = Chunk(0x4D4D, {}, {Chunk(0x0002, U32(1)), ChunkWithLength(0x0002, 0, U32(1)),
-                                                    Chunk(0x0002, U32(2))});
-    EXPECT_EQ(TreeRows(Load(tooShort)), (std::vector<TChunkRow>{{0x4D4D, 0, 0}, {0x0002, 6, 1}}));
+    for (const uint32_t length : {0u, 5u}) {
+        const QByteArray tooShort = Chunk(0x4D4D, {}, {Chunk(0x0002, U32(1)), ChunkWithLength(0x0002, length, U32(1)),
+                                                        Chunk(0x0002, U32(2))});
+        EXPECT_EQ(TreeRows(Load(tooShort)), (std::vector<TChunkRow>{{0x4D4D, 0, 0}, {0x0002, 6, 1}}));
+    }
 
     // Running past its parent: dropped, and the parent's other data with it.
     const QByteArray tooLong = Chunk(0x4D4D, {}, {Chunk(0x3D3D, {}, {Chunk(0x0002, U32(1)),
