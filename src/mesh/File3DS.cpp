@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -694,14 +695,10 @@ private:
     std::vector<std::array<int, 32>> FBlocks;
 };
 
-int LowestSetBit(uint32_t mask)
+// Only called for a non-zero group.
+int LowestSetBit(uint32_t group)
 {
-    int bit = 0;
-    while (!(mask & 1u)) {
-        mask >>= 1;
-        ++bit;
-    }
-    return bit;
+    return std::countr_zero(group);
 }
 
 // Returns the vertex the corner ends up on.

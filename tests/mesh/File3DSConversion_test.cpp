@@ -138,16 +138,17 @@ TEST(File3DSConversion, OnlyTheLowestSetBitDecidesSharing)
     hinge.SmoothingGroups = {0b10, 0b110}; // both bit 1: shared
     EXPECT_EQ(Convert(hinge).Vertices.size(), 4u);
 
-    // Groups 1, 2, 1 on one vertex: the third face joins the first one's vertex,
-    // the second keeps a copy of its own.
+    // Groups 1, 2, 1, 2 around vertex 0: each face joins the vertex its bit
+    // already has (0 for bit 0, the copy 5 for bit 1); vertices first used
+    // under the other bit are copied.
     T3DSMesh fan;
     fan.Vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}};
-    fan.Faces = {{0, 1, 2, 0}, {0, 2, 3, 0}, {0, 3, 4, 0}};
+    fan.Faces = {{0, 1, 2, 0}, {0, 2, 3, 0}, {0, 3, 4, 0}, {0, 4, 1, 0}};
     fan.HasSmoothingGroups = true;
-    fan.SmoothingGroups = {1, 2, 1};
+    fan.SmoothingGroups = {1, 2, 1, 2};
     out = Convert(fan);
-    EXPECT_EQ(out.Groups[0].Indices, (std::vector<int>{0, 1, 2, 5, 6, 3, 0, 7, 4}));
-    EXPECT_EQ(out.Vertices.size(), 8u);
+    EXPECT_EQ(out.Groups[0].Indices, (std::vector<int>{0, 1, 2, 5, 6, 3, 0, 7, 4, 5, 8, 9}));
+    EXPECT_EQ(out.Vertices.size(), 10u);
 }
 
 TEST(File3DSConversion, HiddenAndTinyObjectsAreSkipped)
