@@ -147,7 +147,7 @@ TEST(File3DSCorpus, EveryFileReadsAsLib3dsReadsIt)
 {
     SKIP_WITHOUT_CORPUS();
     const QStringList files = ModelFiles();
-    ASSERT_EQ(files.size(), 24);
+    ASSERT_GE(files.size(), 24); // the corpus as shipped: a lower count means files went unseen
     for (const QString& path : files)
         ExpectSameAsLib3ds(path);
 }
