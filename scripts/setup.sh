@@ -12,6 +12,7 @@ PACKAGES=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   libjpeg-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev lib3ds-dev
+  clang-14 libclang-rt-14-dev
   fonts-comic-neue fonts-wine fonts-dejavu-core
   xvfb xauth libxcb1-dev stress
 )
