@@ -3,6 +3,7 @@
 #include "ClassRegistry.h"
 #include "Exceptions.h"
 #include "GLBaseMesh.h"
+#include "GL3DSVectorFile.h"
 #include "GLGLSMVectorFile.h"
 #include "GLMD2VectorFile.h"
 
@@ -98,5 +99,7 @@ void RegisterVectorFileFormats()
     // Each format's registration goes here in start-up order; a later one
     // overrides an earlier one of the same extension.
     RegisterMeshFormat<TGLGLSMVectorFile>(QStringLiteral("glsm"), QStringLiteral("Native Mesh"));
+    RegisterMeshFormat<TGL3DSVectorFile>(QStringLiteral("3ds"), QStringLiteral("3D Studio files"));
+    RegisterMeshFormat<TGL3DSVectorFile>(QStringLiteral("prj"), QStringLiteral("3D Studio project files"));
     RegisterMeshFormat<TGLMD2VectorFile>(QStringLiteral("md2"), QStringLiteral("Quake II model files"));
 }
