@@ -17,44 +17,9 @@ void TBinaryReader::SeekWithin(size_t position, size_t limit)
     FLimit = limit;
 }
 
-const uint8_t* TBinaryReader::Take(size_t count, const QString& what)
+void TBinaryReader::FailShort(size_t count, const TExpected& what) const
 {
-    if (count > Remaining())
-        Fail(QStringLiteral("%1 (%2 bytes), but only %3 bytes are left").arg(what).arg(count).arg(Remaining()));
-    const uint8_t* const bytes = reinterpret_cast<const uint8_t*>(FData.constData()) + FPosition;
-    FPosition += count;
-    return bytes;
-}
-
-uint8_t TBinaryReader::ReadU8(const QString& what)
-{
-    return *Take(1, what);
-}
-
-uint16_t TBinaryReader::ReadU16(const QString& what)
-{
-    const uint8_t* const b = Take(2, what);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-
-int16_t TBinaryReader::ReadI16(const QString& what)
-{
-    return static_cast<int16_t>(ReadU16(what));
-}
-
-uint32_t TBinaryReader::ReadU32(const QString& what)
-{
-    const uint8_t* const b = Take(4, what);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16)
-        | (static_cast<uint32_t>(b[3]) << 24);
-}
-
-float TBinaryReader::ReadFloat(const QString& what)
-{
-    const uint32_t bits = ReadU32(what);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    Fail(QStringLiteral("%1 (%2 bytes), but only %3 bytes are left").arg(what.Text()).arg(count).arg(Remaining()));
 }
 
 std::optional<size_t> TBinaryReader::PeekStringSize() const
@@ -66,26 +31,26 @@ std::optional<size_t> TBinaryReader::PeekStringSize() const
     return static_cast<size_t>(static_cast<const char*>(terminator) - start) + 1;
 }
 
-QString TBinaryReader::ReadString(const QString& what)
+QString TBinaryReader::ReadString(const TExpected& what)
 {
     const std::optional<size_t> size = PeekStringSize();
     if (!size)
-        Fail(QStringLiteral("%1 ended by a zero byte within the next %2 bytes").arg(what).arg(Remaining()));
+        Fail(QStringLiteral("%1 ended by a zero byte within the next %2 bytes").arg(what.Text()).arg(Remaining()));
     const char* const start = FData.constData() + FPosition;
     FPosition += *size;
     return QString::fromLatin1(start, static_cast<qsizetype>(*size - 1));
 }
 
-void TBinaryReader::Skip(size_t count, const QString& what)
+void TBinaryReader::Skip(size_t count, const TExpected& what)
 {
     Take(count, what);
 }
 
-void TBinaryReader::RequireItems(size_t count, size_t itemSize, const QString& what) const
+void TBinaryReader::RequireItems(size_t count, size_t itemSize, const TExpected& what) const
 {
     if (itemSize != 0 && count > Remaining() / itemSize)
         Fail(QStringLiteral("%1: %2 items of %3 bytes, but only %4 bytes are left")
-                 .arg(what)
+                 .arg(what.Text())
                  .arg(count)
                  .arg(itemSize)
                  .arg(Remaining()));

@@ -299,7 +299,7 @@ int TFile3DS::FindChild(int parent, uint16_t tag) const
 QString TFile3DS::DecodeString(int chunk, const QString& what)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
-    return ReaderAt(node).ReadString(QStringLiteral("%1 in %2").arg(what, ChunkName(node)));
+    return ReaderAt(node).ReadString([&] { return QStringLiteral("%1 in %2").arg(what, ChunkName(node)); });
 }
 
 void TFile3DS::FailStructure() const
@@ -385,10 +385,10 @@ T3DSMaterial TFile3DS::DecodeMaterial(int entry)
             material.SelfIllumination = DecodePercent(child);
             break;
         case 0xA087:
-            material.WireSize = ReaderAt(chunk).ReadFloat(QStringLiteral("a wire size in %1").arg(ChunkName(chunk)));
+            material.WireSize = ReaderAt(chunk).ReadFloat([&] { return QStringLiteral("a wire size in %1").arg(ChunkName(chunk)); });
             break;
         case 0xA100:
-            material.Shading = ReaderAt(chunk).ReadI16(QStringLiteral("a shading mode in %1").arg(ChunkName(chunk)));
+            material.Shading = ReaderAt(chunk).ReadI16([&] { return QStringLiteral("a shading mode in %1").arg(ChunkName(chunk)); });
             break;
         case 0xA085:
             shadingOff = true;
@@ -424,7 +424,7 @@ T3DSColor TFile3DS::DecodeColor(int container)
     for (int child = FChunks[static_cast<size_t>(container)].FirstChild; child >= 0;
          child = FChunks[static_cast<size_t>(child)].NextSibling) {
         const T3DSChunk& chunk = FChunks[static_cast<size_t>(child)];
-        const QString what = QStringLiteral("a colour in %1").arg(ChunkName(chunk));
+        const auto what = [&] { return QStringLiteral("a colour in %1").arg(ChunkName(chunk)); };
         if (chunk.Tag == 0x0010) {
             TBinaryReader& reader = ReaderAt(chunk);
             T3DSColor color;
@@ -450,7 +450,7 @@ float TFile3DS::DecodePercent(int container)
     for (int child = FChunks[static_cast<size_t>(container)].FirstChild; child >= 0;
          child = FChunks[static_cast<size_t>(child)].NextSibling) {
         const T3DSChunk& chunk = FChunks[static_cast<size_t>(child)];
-        const QString what = QStringLiteral("a percentage in %1").arg(ChunkName(chunk));
+        const auto what = [&] { return QStringLiteral("a percentage in %1").arg(ChunkName(chunk)); };
         if (chunk.Tag == 0x0030)
             integerPercent = ReaderAt(chunk).ReadI16(what) / 100.0f;
         else if (chunk.Tag == 0x0031)
@@ -544,7 +544,7 @@ void TFile3DS::DecodeVertices(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("vertices in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("vertices in %1").arg(ChunkName(node)); };
     const uint16_t count = reader.ReadU16(what);
     reader.RequireItems(count, 12, what);
     mesh.Vertices.resize(count);
@@ -559,7 +559,7 @@ void TFile3DS::DecodeTexCoords(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("texture vertices in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("texture vertices in %1").arg(ChunkName(node)); };
     const uint16_t count = reader.ReadU16(what);
     reader.RequireItems(count, 8, what);
     mesh.TexCoords.resize(count);
@@ -573,7 +573,7 @@ void TFile3DS::DecodeMatrix(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("a mesh matrix in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("a mesh matrix in %1").arg(ChunkName(node)); };
     mesh.Matrix.resize(12);
     for (float& value : mesh.Matrix)
         value = reader.ReadFloat(what);
@@ -583,7 +583,7 @@ void TFile3DS::DecodeFaces(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("faces in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("faces in %1").arg(ChunkName(node)); };
     const uint16_t count = reader.ReadU16(what);
     reader.RequireItems(count, 8, what);
     mesh.Faces.resize(count);
@@ -610,7 +610,7 @@ void TFile3DS::DecodeMaterialGroup(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("a material group in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("a material group in %1").arg(ChunkName(node)); };
     T3DSMaterialGroup group;
     group.MaterialName = reader.ReadString(what);
     const uint16_t count = reader.ReadU16(what);
@@ -635,7 +635,7 @@ void TFile3DS::DecodeSmoothing(int chunk, T3DSMesh& mesh)
 {
     const T3DSChunk& node = FChunks[static_cast<size_t>(chunk)];
     TBinaryReader& reader = ReaderAt(node);
-    const QString what = QStringLiteral("smoothing groups in %1").arg(ChunkName(node));
+    const auto what = [&] { return QStringLiteral("smoothing groups in %1").arg(ChunkName(node)); };
     mesh.HasSmoothingGroups = true;
     mesh.SmoothingGroups.resize(reader.Remaining() / 4);
     for (uint32_t& group : mesh.SmoothingGroups)
@@ -651,7 +651,14 @@ namespace {
 class TSmoother
 {
 public:
-    TSmoother(T3DSConvertedMesh& out, size_t vertexCount) : FOut(out), FUsed(vertexCount, 0), FBlock(vertexCount, -1) {}
+    TSmoother(T3DSConvertedMesh& out, size_t vertexCount, bool smoothed)
+        : FOut(out), FUsed(vertexCount, 0), FBlock(vertexCount, -1)
+    {
+        // At most one block per file vertex: reserved once instead of moved
+        // on every growth.
+        if (smoothed)
+            FBlocks.reserve(vertexCount);
+    }
 
     bool Used(int vertex) const { return FUsed[static_cast<size_t>(vertex)] != 0; }
 
@@ -744,7 +751,7 @@ std::optional<T3DSConvertedMesh> Convert3DSMesh(const T3DSMesh& mesh, bool inver
     }
 
     std::vector<std::array<int, 3>> corners(mesh.Faces.size());
-    TSmoother smoother(out, mesh.Vertices.size());
+    TSmoother smoother(out, mesh.Vertices.size(), mesh.HasSmoothingGroups);
     for (size_t f = 0; f < mesh.Faces.size(); ++f) {
         const T3DSFace& face = mesh.Faces[f];
         const T3DSVector& a = mesh.Vertices[face.A];

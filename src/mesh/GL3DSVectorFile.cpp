@@ -20,9 +20,11 @@ TAffineVector ToAffine(const T3DSVector& v)
 
 void CopyVectors(const std::vector<T3DSVector>& from, TAffineVectorList& to)
 {
-    to.Reserve(static_cast<int>(from.size()));
-    for (const T3DSVector& v : from)
-        to.Add(ToAffine(v));
+    const int first = to.Count();
+    to.SetCount(first + static_cast<int>(from.size()));
+    TAffineVector* const items = to.List() + first;
+    for (size_t i = 0; i < from.size(); ++i)
+        items[i] = ToAffine(from[i]);
 }
 
 void SetOpaqueColor(TGLColor& color, const T3DSColor& value, float factor = 1.0f)
