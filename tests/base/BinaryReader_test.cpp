@@ -1,18 +1,10 @@
 #include "BinaryReader.h"
+#include "ReadErrorMessage.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-QString ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EReadError& error) {
-        return error.Message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 

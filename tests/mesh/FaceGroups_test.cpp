@@ -1,3 +1,5 @@
+#include "MeshTestObjects.h"
+
 #include "base/Exceptions.h"
 #include "mesh/MeshObject.h"
 
@@ -5,23 +7,6 @@
 
 namespace
 {
-// A mesh object in face-group mode with vertices at x = 0, 1, 2, ...
-TMeshObject& GroupedObject(TMeshObjectList& list, int vertexCount)
-{
-    TMeshObject& object = list.Add<TMeshObject>();
-    object.SetMode(momFaceGroups);
-    for (int i = 0; i < vertexCount; ++i)
-        object.Vertices.Add({static_cast<float>(i), 0, 0});
-    return object;
-}
-
-std::vector<float> Xs(const TAffineVectorList& list)
-{
-    std::vector<float> xs;
-    for (const TAffineVector& v : list)
-        xs.push_back(v.X);
-    return xs;
-}
 
 std::vector<float> ExtractedXs(const TMeshObject& object)
 {

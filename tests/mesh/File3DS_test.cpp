@@ -2,6 +2,7 @@
 // on small files built byte by byte.
 #include "File3DS.h"
 #include "File3DSBuilder.h"
+#include "ReadErrorMessage.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -39,15 +40,6 @@ TFile3DS Load(const QByteArray& bytes)
     return file;
 }
 
-QString ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EReadError& error) {
-        return error.Message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 

@@ -1,26 +1,9 @@
+#include "MeshTestObjects.h"
+
 #include "base/Exceptions.h"
 #include "mesh/MeshObject.h"
 
 #include <gtest/gtest.h>
-
-namespace
-{
-TMeshObject& ObjectWithVertices(TMeshObjectList& list, int count)
-{
-    TMeshObject& object = list.Add<TMeshObject>();
-    for (int i = 0; i < count; ++i)
-        object.Vertices.Add({static_cast<float>(i), 0, 0});
-    return object;
-}
-
-std::vector<float> Xs(const TAffineVectorList& list)
-{
-    std::vector<float> xs;
-    for (const TAffineVector& v : list)
-        xs.push_back(v.X);
-    return xs;
-}
-} // namespace
 
 TEST(MeshObject, TrianglesAndStripsCountAndExtractAsTheirModeSays)
 {
