@@ -70,6 +70,7 @@ TGLBaseMesh::~TGLBaseMesh()
 {
     DropMaterialCaches();
     disconnect(FMaterialLibraryConnection);
+    disconnect(FMaterialDeletingConnection);
     disconnect(FLightmapLibraryConnection);
     FMeshObjects->Clear();
 }
@@ -100,6 +101,10 @@ void TGLBaseMesh::SetMaterialLibrary(TGLMaterialLibrary* value)
         FMaterialLibrary->DestroyHandles();
     FMaterialLibrary = value;
     ListenToLibrary(value, FMaterialLibraryConnection);
+    disconnect(FMaterialDeletingConnection);
+    if (value != nullptr)
+        FMaterialDeletingConnection =
+            connect(value, &TGLMaterialLibrary::LibMaterialDeleting, this, [this] { DropMaterialCaches(); });
     MarkStructureChanged();
 }
 
@@ -349,20 +354,8 @@ bool TGLBaseMesh::IntersectRay(const TVector& rayStart, const TVector& rayVector
 void TGLBaseMesh::PrepareMaterialCaches()
 {
     DropMaterialCaches();
-    std::vector<TGLLibMaterial*> cached;
     for (int i = 0; i < FMeshObjects->Count(); ++i)
-    {
-        TMeshObject& meshObject = (*FMeshObjects)[i];
-        meshObject.PrepareMaterialLibraryCache(FMaterialLibrary);
-        for (int g = 0; g < meshObject.FaceGroups().Count(); ++g)
-            if (TGLLibMaterial* material = meshObject.FaceGroups()[g].MaterialCache())
-                if (std::find(cached.begin(), cached.end(), material) == cached.end())
-                    cached.push_back(material);
-    }
-    // A library material deleted on its own leaves the library in place; the
-    // caches must still not point to it.
-    for (TGLLibMaterial* material : cached)
-        FCacheConnections.push_back(connect(material, &QObject::destroyed, this, [this] { DropMaterialCaches(); }));
+        (*FMeshObjects)[i].PrepareMaterialLibraryCache(FMaterialLibrary);
     FMaterialCachesPrepared = true;
 }
 
@@ -372,9 +365,6 @@ void TGLBaseMesh::DropMaterialCaches()
         return;
     for (int i = 0; i < FMeshObjects->Count(); ++i)
         (*FMeshObjects)[i].DropMaterialLibraryCache();
-    for (const QMetaObject::Connection& connection : FCacheConnections)
-        disconnect(connection);
-    FCacheConnections.clear();
     FMaterialCachesPrepared = false;
 }
 

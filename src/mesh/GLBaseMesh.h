@@ -109,9 +109,9 @@ private:
     TMeshAutoCenterings FAutoCentering;
     TGLCoordinates* const FAutoScaling;
     bool FMaterialCachesPrepared = false;
-    // One per library material the caches point to, so that deleting it
-    // drops the caches.
-    std::vector<QMetaObject::Connection> FCacheConnections;
+    // A material deleted from the library on its own leaves the library in
+    // place; the caches that may point to it are dropped.
+    QMetaObject::Connection FMaterialDeletingConnection;
     QString FLastLoadedFilename;
     const std::unique_ptr<TMeshObjectList> FMeshObjects;
 };
