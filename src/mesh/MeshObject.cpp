@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "GLBaseMesh.h"
 #include "GLMaterialLibrary.h"
+#include "GLRenderContext.h"
 #include "GLStateCache.h"
 #include "RenderContextInfo.h"
 #include "ScopeGuard.h"
@@ -296,15 +297,36 @@ void TMeshObject::DeclareArrays(TRenderContextInfo& info, bool force)
         const bool lightmap = info.LightmapLibrary != nullptr && LightMapTexCoords.Count() == Vertices.Count();
         if (lightmap)
             DeclareTexCoordArray(1, 2, 0, LightMapTexCoords.List());
+        FLightmapEnabled = lightmap;
         for (size_t set = 0; set < FExtraTexCoords.size() && set < TGLStateCache::TextureUnits; ++set)
             if (FExtraTexCoords[set].Count() == Vertices.Count() && !(lightmap && set == 1))
                 DeclareTexCoordArray(static_cast<int>(set), 4, 0, FExtraTexCoords[set].List());
     }
+    LockArrays(info);
     FArraysDeclared = true;
+}
+
+// Locked arrays let the driver transform the shared vertices once for all the
+// face groups that index them. Lightmap coordinates stay unlocked: the lock
+// would freeze unit 1 while face groups switch their lightmaps.
+void TMeshObject::LockArrays(TRenderContextInfo& info)
+{
+    if (Vertices.Empty() || info.Context == nullptr || FLightmapEnabled)
+        return;
+    const TGLRenderContext::TLockArrays& lock = info.Context->LockArrays();
+    if (lock.Lock == nullptr)
+        return;
+    lock.Lock(0, Vertices.Count());
+    FUnlockArrays = lock.Unlock;
 }
 
 void TMeshObject::ReleaseArrays()
 {
+    if (FUnlockArrays != nullptr)
+    {
+        FUnlockArrays();
+        FUnlockArrays = nullptr;
+    }
     if ((FEnabledClientArrays & caVertex) != 0)
         glDisableClientState(GL_VERTEX_ARRAY);
     if ((FEnabledClientArrays & caNormal) != 0)
@@ -320,6 +342,7 @@ void TMeshObject::ReleaseArrays()
         }
     glClientActiveTexture(GL_TEXTURE0);
     FEnabledClientArrays = 0;
+    FLightmapEnabled = false;
     FArraysDeclared = false;
 }
 

@@ -97,6 +97,7 @@ private:
     void EmitFaceGroupsByMaterial(TRenderContextInfo& info);
     void EmitVertices(TRenderContextInfo& info);
     void DeclareTexCoordArray(int unit, int size, GLsizei stride, const void* data);
+    void LockArrays(TRenderContextInfo& info);
 
     TMeshObjectList* const FOwner;
     TMeshObjectMode FMode = momTriangles;
@@ -108,6 +109,8 @@ private:
     bool FLightmapEnabled = false;
     unsigned FEnabledClientArrays = 0;
     unsigned FEnabledTexCoordUnits = 0;
+    // Set while the arrays are locked: the call that unlocks them.
+    void (*FUnlockArrays)() = nullptr;
     int FRenderMark = 0;
 };
 

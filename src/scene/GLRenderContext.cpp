@@ -31,6 +31,22 @@ std::shared_ptr<TGLRenderContext> TGLRenderContext::Create(QOpenGLContext* conte
 
 TGLRenderContext::TGLRenderContext(QOpenGLContext* context, std::uint64_t id) : FId(id), FContext(context) {}
 
+const TGLRenderContext::TLockArrays& TGLRenderContext::LockArrays()
+{
+    if (!FLockArraysResolved && IsCurrent())
+    {
+        FLockArraysResolved = true;
+        if (FContext->hasExtension(QByteArrayLiteral("GL_EXT_compiled_vertex_array")))
+        {
+            FLockArrays.Lock = reinterpret_cast<void (*)(GLint, GLsizei)>(FContext->getProcAddress("glLockArraysEXT"));
+            FLockArrays.Unlock = reinterpret_cast<void (*)()>(FContext->getProcAddress("glUnlockArraysEXT"));
+            if (FLockArrays.Lock == nullptr || FLockArrays.Unlock == nullptr)
+                FLockArrays = {};
+        }
+    }
+    return FLockArrays;
+}
+
 bool TGLRenderContext::IsCurrent() const
 {
     return FContext != nullptr && QOpenGLContext::currentContext() == FContext;

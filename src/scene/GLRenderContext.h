@@ -38,6 +38,15 @@ public:
     void DeletePending();
     int PendingCount() const { return static_cast<int>(FPendingTextures.size() + FPendingLists.size()); }
 
+    // The compiled-vertex-array entry points, or nullptr when the context
+    // lacks the extension; looked up once, with the context current.
+    struct TLockArrays
+    {
+        void (*Lock)(GLint first, GLsizei count) = nullptr;
+        void (*Unlock)() = nullptr;
+    };
+    const TLockArrays& LockArrays();
+
 private:
     TGLRenderContext(QOpenGLContext* context, std::uint64_t id);
 
@@ -45,6 +54,8 @@ private:
     QOpenGLContext* const FContext;
     std::vector<GLuint> FPendingTextures;
     std::vector<GLuint> FPendingLists;
+    TLockArrays FLockArrays;
+    bool FLockArraysResolved = false;
 };
 
 // The names one resource (a texture, a display list) has in each rendering

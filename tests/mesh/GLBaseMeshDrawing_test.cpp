@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QOpenGLContext>
+
+#include <map>
+
 namespace
 {
 constexpr int Size = 64;
@@ -218,4 +222,177 @@ TEST_F(MeshDrawing, TrianglesAndStripsDrawTheirVerticesDirectly)
     Render(mesh);
     EXPECT_EQ(qRed(Left()), 255);
     EXPECT_EQ(qRed(Right()), 0) << "invisible objects are not drawn";
+}
+
+namespace
+{
+std::map<GLenum, int> EnableCalls;
+
+const TGLStateDriver CountingDriver{
+    [](GLenum capability)
+    {
+        ++EnableCalls[capability];
+        glEnable(capability);
+    },
+    glDisable,
+    glMaterialfv,
+    glMateriali,
+    glPolygonMode,
+    glBindTexture,
+    glActiveTexture,
+    glMatrixMode,
+    glLoadMatrixf,
+    glLoadIdentity,
+    glFrontFace,
+};
+
+// A texture of flat texels, drawn as they are.
+void SetTexture(TGLMaterial& material, const QImage& picture)
+{
+    material.Texture()->Image()->SetPicture(picture);
+    material.Texture()->SetMagFilter(maNearest);
+    material.Texture()->SetMinFilter(miNearest);
+    material.Texture()->SetDisabled(false);
+}
+
+QImage Flat(int width, int height, QColor color)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(color);
+    return picture;
+}
+
+// Vertical strips side by side across the view, one face group each.
+TMeshObject& AddStrips(TGLBaseMesh& mesh, int count)
+{
+    TMeshObject& object = mesh.MeshObjects().Add<TMeshObject>();
+    object.SetMode(momFaceGroups);
+    const float width = 2.0f / static_cast<float>(count);
+    for (int strip = 0; strip < count; ++strip)
+    {
+        const float x = -1 + width * static_cast<float>(strip);
+        const int first = object.Vertices.Count();
+        for (const TAffineVector& corner : {TAffineVector{x, -1, 0}, {x + width, -1, 0}, {x + width, 1, 0}, {x, 1, 0}})
+        {
+            object.Vertices.Add(corner);
+            object.Normals.Add({0, 0, 1});
+            object.TexCoords.Add({0.5f, 0.5f, 0});
+        }
+        auto& group = object.FaceGroups().Add<TFGVertexIndexList>();
+        group.SetMode(fgmmQuads);
+        for (int i = 0; i < 4; ++i)
+            group.Add(first + i);
+    }
+    return object;
+}
+
+constexpr GLenum ArrayElementLockCount = 0x81A9;
+
+GLint LockedCount()
+{
+    GLint count = -1;
+    glGetIntegerv(ArrayElementLockCount, &count);
+    return count;
+}
+} // namespace
+
+TEST_F(MeshDrawing, ARunOfGroupsSharingALibraryMaterialAppliesItOnce)
+{
+    EnableCalls.clear();
+    TGLStateCache counting(CountingDriver);
+    for (int state = 0; state < StateCount; ++state)
+        counting.ForceState(static_cast<TGLState>(state), false);
+    FInfo.GLStates = &counting;
+    TGLMaterialLibrary library(nullptr);
+    TGLLibMaterial* const textured = library.AddMaterial(QStringLiteral("blue"));
+    SetDiffuse(*textured->Material(), 1, 1, 1);
+    SetTexture(*textured->Material(), Flat(2, 2, Qt::blue));
+    SetDiffuse(*library.AddMaterial(QStringLiteral("red"))->Material(), 1, 0, 0);
+    TGLFreeForm mesh(nullptr);
+    TMeshObject& object = AddStrips(mesh, 4);
+    const char* const names[] = {"blue", "blue", "red", "blue"};
+    for (int i = 0; i < 4; ++i)
+        object.FaceGroups()[i].MaterialName = QString::fromLatin1(names[i]);
+    mesh.SetMaterialLibrary(&library);
+    FInfo.ObjectsDirectDraw = true;
+    Render(mesh);
+    EXPECT_EQ(EnableCalls[GL_TEXTURE_2D], 2) << "once for the first two groups, once for the last";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(FPixels.pixel(Size / 8 + i * Size / 4, Size / 2), i == 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255))
+            << "strip " << i;
+    FInfo.GLStates = &FStates;
+}
+
+TEST_F(MeshDrawing, LightmapsModulateTheirFaceGroupsAndAreSwitchedOffAfterTheMesh)
+{
+    TGLMaterialLibrary lightmaps(nullptr);
+    SetTexture(*lightmaps.AddMaterial(QStringLiteral("shade"))->Material(), Flat(2, 2, QColor(128, 128, 128)));
+    TGLFreeForm mesh(nullptr);
+    SetDiffuse(*mesh.Material(), 1, 1, 1);
+    TMeshObject& object = AddHalves(mesh);
+    for (int i = 0; i < object.Vertices.Count(); ++i)
+        object.LightMapTexCoords.Add({0.5f, 0.5f});
+    object.FaceGroups()[1].LightMapIndex = 0;
+    mesh.SetLightmapLibrary(&lightmaps);
+    for (const bool direct : {true, false})
+    {
+        FInfo.ObjectsDirectDraw = direct;
+        Render(mesh);
+        EXPECT_EQ(Left(), qRgb(255, 255, 255)) << "no lightmap on the left group";
+        EXPECT_NEAR(qRed(Right()), 128, 2) << "the right group is shaded by its lightmap";
+        glActiveTexture(GL_TEXTURE1);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "the lightmap unit is left off";
+        glActiveTexture(GL_TEXTURE0);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(MeshDrawing, TheFirstExtraTexCoordSetTakesThePlaceOfTheMainCoordinates)
+{
+    QImage picture(2, 1, QImage::Format_RGB32);
+    picture.setPixel(0, 0, qRgb(255, 0, 0));
+    picture.setPixel(1, 0, qRgb(0, 255, 0));
+    TGLFreeForm mesh(nullptr);
+    SetDiffuse(*mesh.Material(), 1, 1, 1);
+    SetTexture(*mesh.Material(), picture);
+    TMeshObject& object = mesh.MeshObjects().Add<TMeshObject>();
+    const TAffineVector corners[] = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    for (const TAffineVector& corner : corners)
+    {
+        object.Vertices.Add(corner);
+        // The main coordinates all point at the red texel.
+        object.TexCoords.Add({0.25f, 0.5f, 0});
+    }
+    FInfo.ObjectsDirectDraw = true;
+    Render(mesh);
+    EXPECT_EQ(Left(), qRgb(255, 0, 0));
+    EXPECT_EQ(Right(), qRgb(255, 0, 0));
+
+    for (const TAffineVector& corner : corners)
+        object.ExtraTexCoords(0).Add({(corner.X + 1) / 2, (corner.Y + 1) / 2, 0, 1});
+    Render(mesh);
+    EXPECT_EQ(Left(), qRgb(255, 0, 0));
+    EXPECT_EQ(Right(), qRgb(0, 255, 0)) << "the extra set spreads the texture across the quad";
+}
+
+TEST_F(MeshDrawing, DeclaredArraysAreLockedUnlessLightmapsAreDeclared)
+{
+    if (!FContext->Context()->hasExtension(QByteArrayLiteral("GL_EXT_compiled_vertex_array")))
+        GTEST_SKIP() << "the driver cannot lock arrays";
+    TGLFreeForm mesh(nullptr);
+    TMeshObject& object = AddHalves(mesh);
+    object.DeclareArrays(FInfo, true);
+    EXPECT_EQ(LockedCount(), object.Vertices.Count());
+    object.ReleaseArrays();
+    EXPECT_EQ(LockedCount(), 0);
+
+    TGLMaterialLibrary lightmaps(nullptr);
+    for (int i = 0; i < object.Vertices.Count(); ++i)
+        object.LightMapTexCoords.Add({0, 0});
+    FInfo.LightmapLibrary = &lightmaps;
+    object.DeclareArrays(FInfo, true);
+    EXPECT_EQ(LockedCount(), 0);
+    object.ReleaseArrays();
+    FInfo.LightmapLibrary = nullptr;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
