@@ -60,7 +60,8 @@ float RayTriangleDistance(const TAffineVector& start, const TAffineVector& direc
 TGLBaseMesh::TGLBaseMesh(QObject* AOwner)
     : TGLSceneObject(AOwner),
       FAutoScaling(new TGLCoordinates(this, {1, 1, 1, 0}, csVector)),
-      FMeshObjects(std::make_unique<TMeshObjectList>(this))
+      FMeshObjects(std::make_unique<TMeshObjectList>(this)),
+      FSkeleton(std::make_unique<TSkeleton>(this))
 {
     // Colour tracking and winding changes must not outlive the mesh's draw.
     SetObjectStyle(ObjectStyle() | osResetsStates);
@@ -72,6 +73,7 @@ TGLBaseMesh::~TGLBaseMesh()
     disconnect(FMaterialLibraryConnection);
     disconnect(FMaterialDeletingConnection);
     disconnect(FLightmapLibraryConnection);
+    FSkeleton->Clear();
     FMeshObjects->Clear();
 }
 
@@ -167,6 +169,7 @@ void TGLBaseMesh::LoadFromStream(const QString& fileName, QIODevice& stream)
     if (fileName.isEmpty())
         return;
     FMeshObjects->Clear();
+    FSkeleton->Clear();
     ReadWithFormat(fileName, stream);
     FLastLoadedFilename = fileName;
     ApplyAutoScaling();
