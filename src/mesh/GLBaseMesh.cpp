@@ -3,6 +3,8 @@
 #include "ClassRegistry.h"
 #include "Exceptions.h"
 #include "FileStream.h"
+#include "GLActor.h"
+#include "GLAnimationControler.h"
 #include "GLMaterialLibrary.h"
 #include "GLStateCache.h"
 #include "ScopeGuard.h"
@@ -142,6 +144,15 @@ void TGLBaseMesh::SetUseMeshMaterials(bool value)
     if (!value)
         DropMaterialCaches();
     MarkStructureChanged();
+}
+
+// The bones are drawn over the geometry, which stays as it is.
+void TGLBaseMesh::SetOverlaySkeleton(bool value)
+{
+    if (value == FOverlaySkeleton)
+        return;
+    FOverlaySkeleton = value;
+    NotifyChanged();
 }
 
 void TGLBaseMesh::CoordinateChanged(TGLCoordinates* sender)
@@ -445,4 +456,6 @@ TGLFreeForm::TGLFreeForm(QObject* AOwner)
 void RegisterMeshClasses()
 {
     TClassRegistry::RegisterClass<TGLFreeForm>();
+    TClassRegistry::RegisterClass<TGLActor>();
+    TClassRegistry::RegisterClass<TGLAnimationControler>();
 }

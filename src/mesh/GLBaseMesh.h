@@ -45,7 +45,7 @@ public:
     bool UseMeshMaterials() const { return FUseMeshMaterials; }
     void SetUseMeshMaterials(bool value);
     bool OverlaySkeleton() const { return FOverlaySkeleton; }
-    void SetOverlaySkeleton(bool value) { FOverlaySkeleton = value; }
+    void SetOverlaySkeleton(bool value);
     // Readers consult it before failing on a texture they cannot find.
     bool IgnoreMissingTextures() const { return FIgnoreMissingTextures; }
     void SetIgnoreMissingTextures(bool value) { FIgnoreMissingTextures = value; }
