@@ -233,7 +233,10 @@ public:
     void FlushBoneByIDCache() { FBonesByIDCacheValid = false; }
 
 private:
+    TSkeletonFrame& ResetCurrentFrame(TSkeletonFrameTransform mode);
+    void AddBlendEntry(const TBlendEntry& entry, TSkeletonFrame& pose);
     void BuildBoneByIDCache();
+    void CacheBones(const TSkeletonBoneList& bones);
 
     TGLBaseMesh* const FOwner;
     TSkeletonRootBoneList FRootBones{this};
@@ -242,4 +245,8 @@ private:
     std::vector<TSkeletonBone*> FBonesByID;
     bool FBonesByIDCacheValid = false;
     TSkeletonColliderList FColliders;
+    // Scratch lists of BlendFrames, kept between frames.
+    TAffineVectorList FBlendPositions;
+    TAffineVectorList FBlendRotations;
+    TQuaternionList FBlendQuaternions;
 };
