@@ -5,10 +5,18 @@
 #include "base/Exceptions.h"
 #include "base/LayoutReader.h"
 #include "mesh/GLAnimationControler.h"
+#include "mesh/SkeletonMeshObject.h"
+#include "scene/GLMaterial.h"
+#include "scene/GLStateCache.h"
+
+#include "GLTestContext.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -515,6 +523,225 @@ TEST(GLActor, ActorsAreDrawnDirectlyAndStartWithTheirDefaults)
     EXPECT_EQ(actor.Interval(), 100);
     EXPECT_EQ(actor.Options(), TGLActorOptions(aoSkeletonNormalizeNormals));
     EXPECT_FALSE(actor.OverlaySkeleton());
+}
+
+namespace
+{
+constexpr int Size = 64;
+
+// Draws actors into the test context under an orthographic view of
+// [-1, 1] on every axis (z towards the viewer), with the pass record a scene
+// buffer would fill.
+class ActorDrawing : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FContext = &TGLTestContext::Use(Size, Size);
+        glClearColor(0, 0, 0, 1);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1, 1, -1, 1, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        for (int state = 0; state < StateCount; ++state)
+            FStates.ForceState(static_cast<TGLState>(state), false);
+        FInfo.GLStates = &FStates;
+        FInfo.Context = &FContext->RenderContext();
+    }
+
+    void TearDown() override
+    {
+        for (int state = 0; state < StateCount; ++state)
+            FStates.ForceState(static_cast<TGLState>(state), false);
+    }
+
+    void Render(TGLActor& actor)
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        actor.RenderObject(FInfo);
+        glFinish();
+        FPixels = FContext->Pixels();
+    }
+
+    // Pixels of the square of half-width 6 around a point of the view that
+    // pass the test.
+    int CountAround(float x, float y, const std::function<bool(QRgb)>& test) const
+    {
+        const int column = static_cast<int>((x + 1) / 2 * Size);
+        const int row = Size - static_cast<int>((y + 1) / 2 * Size);
+        int count = 0;
+        for (int r = row - 6; r <= row + 6; ++r)
+            for (int c = column - 6; c <= column + 6; ++c)
+                count += test(FPixels.pixel(c, r)) ? 1 : 0;
+        return count;
+    }
+
+    TGLTestContext* FContext = nullptr;
+    TGLStateCache FStates;
+    TRenderContextInfo FInfo;
+    QImage FPixels;
+};
+
+bool IsWhite(QRgb p)
+{
+    return qRed(p) > 250 && qGreen(p) > 250 && qBlue(p) > 250;
+}
+
+bool IsGreen(QRgb p)
+{
+    return qRed(p) < 5 && qGreen(p) > 250 && qBlue(p) < 5;
+}
+
+// A frame that places each bone by a translation alone.
+void AddTranslationFrame(TGLActor& actor, std::initializer_list<TAffineVector> positions)
+{
+    TSkeletonFrame& frame = actor.Skeleton().Frames().Add();
+    for (const TAffineVector& position : positions)
+    {
+        frame.Position.Add(position);
+        frame.Rotation.Add({0, 0, 0});
+    }
+}
+
+// Bone 0 and its child bone 1, which is green.
+void AddBonePair(TGLActor& actor)
+{
+    auto* const root = new TSkeletonBone(&actor.Skeleton().RootBones());
+    root->BoneID = 0;
+    auto* const child = new TSkeletonBone(root);
+    child->BoneID = 1;
+    child->Color = 0xFF00FF00;
+}
+
+// A skinned triangle bound to bone 0, whose normals are twice unit length.
+TSkeletonMeshObject& AddSkinnedTriangle(TGLActor& actor)
+{
+    new TSkeletonBone(&actor.Skeleton().RootBones());
+    AddTranslationFrame(actor, {{0, 0, 0}});
+    AddTranslationFrame(actor, {{2, 0, 0}});
+    auto& object = actor.MeshObjects().Add<TSkeletonMeshObject>();
+    object.FindOrAddVertex(0, {0, 0, 0}, {0, 0, 2});
+    object.FindOrAddVertex(0, {1, 0, 0}, {0, 0, 2});
+    object.FindOrAddVertex(0, {0, 1, 0}, {0, 0, 2});
+    object.PrepareInvertedMeshes();
+    actor.SetReference(aarSkeleton);
+    actor.PrepareMesh();
+    actor.SetAnimationMode(aamLoop);
+    return object;
+}
+} // namespace
+
+TEST_F(ActorDrawing, TheOverlayDrawsTheBonesOverTheMeshWithoutDepthTestOrLighting)
+{
+    TGLActor actor(nullptr);
+    actor.Material()->FrontProperties()->Emission()->SetColor({1, 0, 0, 1});
+    TMeshObject& screen = actor.MeshObjects().Add<TMeshObject>();
+    for (const TAffineVector& corner : std::initializer_list<TAffineVector>{
+             {-1, -1, 0.5f}, {1, -1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, 1, 0.5f}, {-1, 1, 0.5f}})
+    {
+        screen.Vertices.Add(corner);
+        screen.Normals.Add({0, 0, 1});
+    }
+    // Both bones lie behind the mesh.
+    AddBonePair(actor);
+    AddTranslationFrame(actor, {{-0.5f, 0, -0.5f}, {1, 0.5f, 0}});
+    actor.SetReference(aarSkeleton);
+    FStates.Enable(stDepthTest);
+    FStates.Enable(stLighting);
+
+    Render(actor);
+    EXPECT_EQ(CountAround(-0.5f, 0, IsWhite), 0) << "hidden without the overlay";
+    const QRgb body = FPixels.pixel(4, 4);
+    EXPECT_GT(qRed(body), 250);
+    EXPECT_LT(qGreen(body), 40);
+
+    actor.SetOverlaySkeleton(true);
+    Render(actor);
+    EXPECT_GE(CountAround(-0.5f, 0, IsWhite), 4) << "the root bone's point, in white";
+    EXPECT_GE(CountAround(0.5f, 0.5f, IsGreen), 9) << "the child bone's point, in its colour";
+    EXPECT_GE(CountAround(0, 0.25f, IsGreen), 2) << "the line from the child to its parent";
+    EXPECT_EQ(FPixels.pixel(4, 4), body);
+    // The pass's states are as they were.
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(ActorDrawing, ThePoseFollowsTheFramesAndNormalsAreRenormalisedUnlessTheOptionsAreEmpty)
+{
+    TGLActor actor(nullptr);
+    TSkeletonMeshObject& object = AddSkinnedTriangle(actor);
+    // A quarter of the way from the bone at x = 0 to the bone at x = 2.
+    actor.SetCurrentFrameDelta(0.25f);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{1.5f, 0, 0}));
+    EXPECT_EQ(object.Normals[1], (TAffineVector{0, 0, 1}));
+
+    actor.SetOptions({});
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{1.5f, 0, 0}));
+    EXPECT_EQ(object.Normals[1], (TAffineVector{0, 0, 2}));
+
+    actor.SetFrameInterpolation(afpNone);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{1, 0, 0}));
+
+    // The pose is left to whoever drives the skeleton.
+    actor.SetFrameInterpolation(afpLinear);
+    actor.SetAnimationMode(aamExternal);
+    actor.SetCurrentFrameDelta(0.5f);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{1, 0, 0}));
+}
+
+TEST_F(ActorDrawing, ControlersAddThePointOfTheirAnimationToThePose)
+{
+    TGLActor actor(nullptr);
+    TSkeletonMeshObject& object = AddSkinnedTriangle(actor);
+    actor.SetCurrentFrameDelta(0.25f);
+    TGLAnimationControler unnamed(nullptr);
+    unnamed.SetActor(&actor);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{1.5f, 0, 0}));
+
+    AddAnimation(actor, "Pose", 1, 1);
+    TGLAnimationControler named(nullptr);
+    named.SetAnimationName("Pose");
+    named.SetActor(&actor);
+    // 0.5 from the actor's own frames, 2 from frame 1.
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{3.5f, 0, 0}));
+}
+
+TEST_F(ActorDrawing, MorphTargetsAreInterpolatedWithTheirNormalsRenormalised)
+{
+    TGLActor actor(nullptr);
+    auto& object = actor.MeshObjects().Add<TMorphableMeshObject>();
+    object.Vertices.Add({0, 0, 0});
+    object.Vertices.Add({1, 0, 0});
+    object.Vertices.Add({0, 1, 0});
+    for (int i = 0; i < 3; ++i)
+        object.Normals.Add({0, 0, 1});
+    object.AddMorphTarget("rest");
+    object.Vertices.Translate({2, 0, 0});
+    for (TAffineVector& normal : object.Normals)
+        normal = {1, 0, 0};
+    object.AddMorphTarget("moved");
+    actor.PrepareMesh();
+    EXPECT_EQ(actor.EndFrame(), 1);
+    actor.SetAnimationMode(aamLoop);
+    actor.SetCurrentFrameDelta(0.5f);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{2, 0, 0}));
+    EXPECT_FLOAT_EQ(object.Normals[1].X, std::sqrt(0.5f));
+    EXPECT_FLOAT_EQ(object.Normals[1].Z, std::sqrt(0.5f));
+
+    actor.SetFrameInterpolation(afpNone);
+    actor.SetCurrentFrame(1);
+    Render(actor);
+    EXPECT_EQ(object.Vertices[1], (TAffineVector{3, 0, 0}));
+    EXPECT_EQ(object.Normals[1], (TAffineVector{1, 0, 0}));
 }
 
 namespace
