@@ -185,7 +185,7 @@ TEST_F(ActorClock, TheClockStandsStillWithoutAModeAnIntervalARangeOrTwoFrames)
 {
     const auto expectStill = [this](const char* why) {
         const int frame = FActor.CurrentFrame();
-        Tick(1);
+        Tick(0.15);
         EXPECT_EQ(FActor.CurrentFrame(), frame) << why;
         EXPECT_EQ(FActor.CurrentFrameDelta(), 0.0f) << why;
     };
