@@ -189,13 +189,19 @@ void TSkeletonBoneList::Adopt(TSkeletonBone* bone)
         FSkeleton->FlushBoneByIDCache();
 }
 
+// The current colour is given back before colour tracking comes back on:
+// re-enabling it copies the current colour into the material, which would
+// otherwise take the last bone's colour.
 void TSkeletonRootBoneList::DrawSkeleton(TRenderContextInfo& info)
 {
+    GLfloat color[4];
+    glGetFloatv(GL_CURRENT_COLOR, color);
     glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);
     glColor3f(1, 1, 1);
     DrawChildren(info);
+    glColor4fv(color);
     glPopAttrib();
 }
 
