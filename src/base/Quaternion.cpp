@@ -1,6 +1,8 @@
 #include "Quaternion.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -103,4 +105,43 @@ TQuaternion QuaternionFromMatrix(const TMatrix& m)
         q = {{(m[2][0] + m[0][2]) / s, (m[1][2] + m[2][1]) / s, 0.25f * s}, (m[0][1] - m[1][0]) / s};
     }
     return QuaternionNormalize(q);
+}
+
+namespace
+{
+TQuaternion QuaternionFromDegrees(float x, float y, float z)
+{
+    const TQuaternion qx = QuaternionFromAxisAngle({1, 0, 0}, DegToRad(x));
+    const TQuaternion qy = QuaternionFromAxisAngle({0, 1, 0}, DegToRad(y));
+    const TQuaternion qz = QuaternionFromAxisAngle({0, 0, 1}, DegToRad(z));
+    return QuaternionMultiply(QuaternionMultiply(qz, qy), qx);
+}
+} // namespace
+
+TQuaternion QuaternionFromAngles(const TAffineVector& angles)
+{
+    const float x = RadToDeg(angles.X), y = RadToDeg(angles.Y), z = RadToDeg(angles.Z);
+    constexpr float PoleStep = 0.001f;
+    if (std::fabs(std::fabs(y) - 90) <= Epsilon)
+        return QuaternionSlerp(QuaternionFromDegrees(x, y - PoleStep, z), QuaternionFromDegrees(x, y + PoleStep, z),
+                               0.5f);
+    return QuaternionFromDegrees(x, y, z);
+}
+
+TAffineVector AnglesFromRotationMatrix(const TMatrix& m)
+{
+    // Rounding can carry |m02| a hair past 1, where arcsin has no value.
+    const float sinY = std::clamp(-m[0][2], -1.0f, 1.0f);
+    const float y = std::asin(sinY);
+    if (std::cos(y) != 0)
+        return {std::atan2(m[1][2], m[2][2]), y, std::atan2(m[0][1], m[0][0])};
+    return {std::atan2(m[1][0], m[1][1]), y, 0};
+}
+
+TAffineVector InterpolateAngles(const TAffineVector& a, const TAffineVector& b, float t)
+{
+    if (std::memcmp(&a, &b, sizeof a) == 0)
+        return a;
+    const TQuaternion q = QuaternionSlerp(QuaternionFromAngles(a), QuaternionFromAngles(b), t);
+    return AnglesFromRotationMatrix(QuaternionToMatrix(q));
 }

@@ -30,3 +30,14 @@ TQuaternion QuaternionSlerp(const TQuaternion& q1, const TQuaternion& q2, float 
 TMatrix QuaternionToMatrix(const TQuaternion& q);
 // The unit quaternion of the rotation part of a row-vector matrix.
 TQuaternion QuaternionFromMatrix(const TMatrix& m);
+
+// The rotation of angles (x, y, z) in radians applied about X, then Y, then
+// Z: qZ x qY x qX, the same rotation as the matrix Rx x Ry x Rz. Exactly at
+// y = +-90 degrees it is taken half-way between the rotations 0.001 degree
+// either side.
+TQuaternion QuaternionFromAngles(const TAffineVector& angles);
+// The angles (x, y, z) whose matrix Rx x Ry x Rz is the rotation part of m.
+TAffineVector AnglesFromRotationMatrix(const TMatrix& m);
+// Half-way along the shorter arc between two angle triples, for factor t;
+// bitwise-equal triples are returned as they are.
+TAffineVector InterpolateAngles(const TAffineVector& a, const TAffineVector& b, float t);

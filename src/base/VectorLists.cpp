@@ -94,6 +94,21 @@ void TAffineVectorList::Combine(const TAffineVectorList& other, float factor)
     }
 }
 
+void TAffineVectorList::AngleLerp(const TAffineVectorList& a, const TAffineVectorList& b, float t)
+{
+    CheckLerpCounts(a, b);
+    if (t == 0)
+        Assign(a);
+    else if (t == 1)
+        Assign(b);
+    else
+    {
+        SetCount(a.Count());
+        for (int i = 0; i < a.Count(); ++i)
+            (*this)[i] = InterpolateAngles(a[i], b[i], t);
+    }
+}
+
 // ------------------------------------------------------------------ vectors
 
 void TVectorList::Translate(const TAffineVector& delta)

@@ -85,6 +85,10 @@ public:
     void Lerp(const TAffineVectorList& a, const TAffineVectorList& b, float t);
     // Item i += factor x other[i] over the common count.
     void Combine(const TAffineVectorList& other, float factor);
+    // Rotation angle triples interpolated along the shorter arc
+    // (InterpolateAngles); t = 0 and t = 1 copy a or b. Unequal counts:
+    // EAssertionFailed.
+    void AngleLerp(const TAffineVectorList& a, const TAffineVectorList& b, float t);
 };
 
 // Four floats per item: colours, homogeneous vectors.

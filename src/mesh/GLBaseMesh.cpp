@@ -3,6 +3,8 @@
 #include "ClassRegistry.h"
 #include "Exceptions.h"
 #include "FileStream.h"
+#include "GLActor.h"
+#include "GLAnimationControler.h"
 #include "GLMaterialLibrary.h"
 #include "GLStateCache.h"
 #include "ScopeGuard.h"
@@ -60,7 +62,8 @@ float RayTriangleDistance(const TAffineVector& start, const TAffineVector& direc
 TGLBaseMesh::TGLBaseMesh(QObject* AOwner)
     : TGLSceneObject(AOwner),
       FAutoScaling(new TGLCoordinates(this, {1, 1, 1, 0}, csVector)),
-      FMeshObjects(std::make_unique<TMeshObjectList>(this))
+      FMeshObjects(std::make_unique<TMeshObjectList>(this)),
+      FSkeleton(std::make_unique<TSkeleton>(this))
 {
     // Colour tracking and winding changes must not outlive the mesh's draw.
     SetObjectStyle(ObjectStyle() | osResetsStates);
@@ -72,6 +75,7 @@ TGLBaseMesh::~TGLBaseMesh()
     disconnect(FMaterialLibraryConnection);
     disconnect(FMaterialDeletingConnection);
     disconnect(FLightmapLibraryConnection);
+    FSkeleton->Clear();
     FMeshObjects->Clear();
 }
 
@@ -142,6 +146,15 @@ void TGLBaseMesh::SetUseMeshMaterials(bool value)
     MarkStructureChanged();
 }
 
+// The bones are drawn over the geometry, which stays as it is.
+void TGLBaseMesh::SetOverlaySkeleton(bool value)
+{
+    if (value == FOverlaySkeleton)
+        return;
+    FOverlaySkeleton = value;
+    NotifyChanged();
+}
+
 void TGLBaseMesh::CoordinateChanged(TGLCoordinates* sender)
 {
     // Auto scaling takes effect at the next load; it moves nothing now.
@@ -167,6 +180,7 @@ void TGLBaseMesh::LoadFromStream(const QString& fileName, QIODevice& stream)
     if (fileName.isEmpty())
         return;
     FMeshObjects->Clear();
+    FSkeleton->Clear();
     ReadWithFormat(fileName, stream);
     FLastLoadedFilename = fileName;
     ApplyAutoScaling();
@@ -442,4 +456,6 @@ TGLFreeForm::TGLFreeForm(QObject* AOwner)
 void RegisterMeshClasses()
 {
     TClassRegistry::RegisterClass<TGLFreeForm>();
+    TClassRegistry::RegisterClass<TGLActor>();
+    TClassRegistry::RegisterClass<TGLAnimationControler>();
 }

@@ -3,6 +3,7 @@
 #include "MeshObject.h"
 #include "MeshTypes.h"
 #include "SceneObjects.h"
+#include "Skeleton.h"
 
 #include <QIODevice>
 #include <QMetaObject>
@@ -32,6 +33,8 @@ public:
 
     TMeshObjectList& MeshObjects() { return *FMeshObjects; }
     const TMeshObjectList& MeshObjects() const { return *FMeshObjects; }
+    TSkeleton& Skeleton() { return *FSkeleton; }
+    const TSkeleton& Skeleton() const { return *FSkeleton; }
 
     TMeshNormalsOrientation NormalsOrientation() const { return FNormalsOrientation; }
     void SetNormalsOrientation(TMeshNormalsOrientation value);
@@ -42,7 +45,7 @@ public:
     bool UseMeshMaterials() const { return FUseMeshMaterials; }
     void SetUseMeshMaterials(bool value);
     bool OverlaySkeleton() const { return FOverlaySkeleton; }
-    void SetOverlaySkeleton(bool value) { FOverlaySkeleton = value; }
+    void SetOverlaySkeleton(bool value);
     // Readers consult it before failing on a texture they cannot find.
     bool IgnoreMissingTextures() const { return FIgnoreMissingTextures; }
     void SetIgnoreMissingTextures(bool value) { FIgnoreMissingTextures = value; }
@@ -114,6 +117,7 @@ private:
     QMetaObject::Connection FMaterialDeletingConnection;
     QString FLastLoadedFilename;
     const std::unique_ptr<TMeshObjectList> FMeshObjects;
+    const std::unique_ptr<TSkeleton> FSkeleton;
 };
 
 // A mesh for static models, drawn from a display list.

@@ -2,10 +2,12 @@
 
 #include "Exceptions.h"
 #include "GLBaseMesh.h"
+#include "SkeletonMeshObject.h"
 
 #include <QtEndian>
 
 #include <cstring>
+#include <limits>
 
 namespace
 {
@@ -16,6 +18,7 @@ constexpr quint32 MeshObjectListVersion = 1;
 constexpr quint32 BaseMeshObjectVersion = 1;
 constexpr quint32 MeshObjectVersion = 1;
 constexpr quint32 MorphableMeshObjectVersion = 1;
+constexpr quint32 SkeletonMeshObjectVersion = 1;
 constexpr quint32 FaceGroupVersion = 1;
 constexpr quint32 VertexIndexListVersion = 1;
 constexpr quint32 VertexNormalTexIndexListVersion = 1;
@@ -134,16 +137,40 @@ void WriteMeshObject(TWriter& out, const TMeshObject& object)
         WriteFaceGroupOfAnyClass(out, groups[i]);
 }
 
+void WriteMorphableMeshObject(TWriter& out, const TMorphableMeshObject& object)
+{
+    out.U32(MorphableMeshObjectVersion);
+    WriteMeshObject(out, object);
+    out.U32(static_cast<quint32>(object.MorphTargets.Count()));
+    for (int i = 0; i < object.MorphTargets.Count(); ++i)
+        WriteBaseMeshObject(out, object.MorphTargets[i]);
+}
+
+void WriteSkeletonMeshObject(TWriter& out, const TSkeletonMeshObject& object)
+{
+    out.U32(SkeletonMeshObjectVersion);
+    WriteMorphableMeshObject(out, object);
+    out.U32(static_cast<quint32>(object.BoneSlots()));
+    out.U32(static_cast<quint32>(object.BoneWeightsCount()));
+    for (int i = 0; i < object.BoneWeightsCount(); ++i)
+        for (int k = 0; k < object.BoneSlots(); ++k)
+        {
+            out.I32(object.VerticesBonesWeights(i)[k].BoneID);
+            out.F32(object.VerticesBonesWeights(i)[k].Weight);
+        }
+}
+
 void WriteMeshObjectOfAnyClass(TWriter& out, const TMeshObject& object)
 {
-    if (const auto* morphable = dynamic_cast<const TMorphableMeshObject*>(&object))
+    if (const auto* skinned = dynamic_cast<const TSkeletonMeshObject*>(&object))
+    {
+        out.String(QStringLiteral("TSkeletonMeshObject"));
+        WriteSkeletonMeshObject(out, *skinned);
+    }
+    else if (const auto* morphable = dynamic_cast<const TMorphableMeshObject*>(&object))
     {
         out.String(QStringLiteral("TMorphableMeshObject"));
-        out.U32(MorphableMeshObjectVersion);
-        WriteMeshObject(out, object);
-        out.U32(static_cast<quint32>(morphable->MorphTargets.Count()));
-        for (int i = 0; i < morphable->MorphTargets.Count(); ++i)
-            WriteBaseMeshObject(out, morphable->MorphTargets[i]);
+        WriteMorphableMeshObject(out, *morphable);
     }
     else
     {
@@ -322,20 +349,72 @@ void ReadMeshObject(TReader& in, TMeshObject& object)
         ReadFaceGroupOfAnyClass(in, object.FaceGroups());
 }
 
+void ReadMorphableMeshObject(TReader& in, TMorphableMeshObject& object)
+{
+    in.Version(MorphableMeshObjectVersion, "morphable mesh object");
+    ReadMeshObject(in, object);
+    const int targets = in.Count(4, "morph targets");
+    for (int i = 0; i < targets; ++i)
+        ReadBaseMeshObject(in, object.MorphTargets.Add());
+}
+
+// Bone ids are kept as they are: skinning checks them against the skeleton
+// of the moment.
+void ReadBoneWeights(TReader& in, TSkeletonMeshObject& object)
+{
+    const quint32 boneSlots = in.U32("bone slots");
+    const quint32 count = in.U32("weighted vertices");
+    constexpr qsizetype EntrySize = 8;
+    if (count > static_cast<quint32>(object.Vertices.Count()))
+        in.Fail(QStringLiteral("%1 weighted vertices for %2 vertices").arg(count).arg(object.Vertices.Count()));
+    if (boneSlots > static_cast<quint32>(std::numeric_limits<int>::max()) ||
+        (boneSlots > 0 && static_cast<qsizetype>(count) > in.Left() / EntrySize / boneSlots))
+        in.Fail(QStringLiteral("%1 weighted vertices of %2 bone slots pass the end of the file").arg(count).arg(boneSlots));
+    object.SetBoneSlots(static_cast<int>(boneSlots));
+    object.SetBoneWeightsCapacity(static_cast<int>(count));
+    TVertexBoneWeightDynArray entries(boneSlots);
+    for (quint32 i = 0; i < count; ++i)
+    {
+        for (TVertexBoneWeight& entry : entries)
+            entry = {in.I32("bone id"), in.F32("bone weight")};
+        object.AppendBoneWeights(entries);
+    }
+}
+
+// Binds the vertices to the pose of the moment when the mesh already has a
+// skeleton to bind them to (a file added to a skinned mesh).
+void BindToSkeleton(TReader& in, TSkeletonMeshObject& object, TGLBaseMesh* owner)
+{
+    if (!owner || owner->Skeleton().RootBones().Count() == 0 || owner->Skeleton().Frames().Count() == 0)
+        return;
+    owner->Skeleton().RootBones().UpdateGlobalMatrices();
+    try
+    {
+        object.PrepareInvertedMeshes();
+    }
+    catch (const EInvalidVectorFile& e)
+    {
+        in.Fail(e.Message());
+    }
+}
+
+void ReadSkeletonMeshObject(TReader& in, TSkeletonMeshObject& object)
+{
+    in.Version(SkeletonMeshObjectVersion, "skeleton mesh object");
+    ReadMorphableMeshObject(in, object);
+    ReadBoneWeights(in, object);
+    BindToSkeleton(in, object, object.Owner()->Owner());
+}
+
 void ReadMeshObjectOfAnyClass(TReader& in, TMeshObjectList& objects)
 {
     const QString className = in.String("mesh object class");
     if (className == QLatin1String("TMeshObject"))
         ReadMeshObject(in, objects.Add<TMeshObject>());
     else if (className == QLatin1String("TMorphableMeshObject"))
-    {
-        auto& object = objects.Add<TMorphableMeshObject>();
-        in.Version(MorphableMeshObjectVersion, "morphable mesh object");
-        ReadMeshObject(in, object);
-        const int targets = in.Count(4, "morph targets");
-        for (int i = 0; i < targets; ++i)
-            ReadBaseMeshObject(in, object.MorphTargets.Add());
-    }
+        ReadMorphableMeshObject(in, objects.Add<TMorphableMeshObject>());
+    else if (className == QLatin1String("TSkeletonMeshObject"))
+        ReadSkeletonMeshObject(in, objects.Add<TSkeletonMeshObject>());
     else
         in.Fail(QStringLiteral("mesh object class \"%1\" is not known").arg(className));
 }

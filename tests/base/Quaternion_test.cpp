@@ -86,3 +86,36 @@ TEST(Quaternion, NormalisingAZeroQuaternionGivesTheIdentity)
     EXPECT_EQ(QuaternionNormalize({{0, 0, 0}, 0}), IdentityQuaternion);
     ExpectMatrixNear(QuaternionToMatrix({{0, 0, 0}, 0}), IdentityMatrix());
 }
+
+TEST(Quaternion, AnglesBecomeTheRotationOfTheirMatricesAndExactlyAtThePoleStayExact)
+{
+    const float x = 0.3f, z = -1.1f;
+    for (const float y : {0.5f, DegToRad(90), -DegToRad(90)})
+    {
+        SCOPED_TRACE(y);
+        ExpectMatrixNear(QuaternionToMatrix(QuaternionFromAngles({x, y, z})), MatrixMultiply(MatrixMultiply(Rx(x), Ry(y)), Rz(z)));
+    }
+    // At the pole the rotation is the half-way one between 0.001 degree
+    // either side, the exact one; a step to one side would be 1.7e-5 away.
+    ASSERT_EQ(RadToDeg(DegToRad(90)), 90.0f);
+    const double h = 0.5 * 3.14159265358979 / 2;
+    // qY(90) x qX(0.3), the real and X parts, by hand.
+    const TQuaternion q = QuaternionFromAngles({0.3f, DegToRad(90), 0});
+    EXPECT_NEAR(q.RealPart, std::cos(h) * std::cos(0.15), 1e-6);
+    EXPECT_NEAR(q.ImagPart.X, std::cos(h) * std::sin(0.15), 1e-6);
+    EXPECT_NEAR(q.ImagPart.Y, std::sin(h) * std::cos(0.15), 1e-6);
+    EXPECT_NEAR(q.ImagPart.Z, -std::sin(h) * std::sin(0.15), 1e-6);
+}
+
+TEST(Quaternion, AnglesFromAMatrixRebuildItAndSurviveRoundingPastThePole)
+{
+    const TAffineVector angles = AnglesFromRotationMatrix(MatrixMultiply(MatrixMultiply(Rx(0.3f), Ry(-0.7f)), Rz(1.2f)));
+    EXPECT_NEAR(angles.X, 0.3f, Tolerance);
+    EXPECT_NEAR(angles.Y, -0.7f, Tolerance);
+    EXPECT_NEAR(angles.Z, 1.2f, Tolerance);
+    // -m02 a hair above 1: Y is 90 degrees, not a NaN.
+    const TMatrix past = Rows({0, 0, -1.0000001f}, {0, 1, 0}, {1, 0, 0});
+    const TAffineVector pole = AnglesFromRotationMatrix(past);
+    EXPECT_NEAR(pole.Y, 3.14159265f / 2, Tolerance);
+    EXPECT_TRUE(std::isfinite(pole.X) && std::isfinite(pole.Z));
+}

@@ -1,6 +1,7 @@
 #include "base/Exceptions.h"
 #include "mesh/GLBaseMesh.h"
 #include "mesh/GLGLSMVectorFile.h"
+#include "mesh/SkeletonMeshObject.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -50,6 +51,15 @@ void FillMesh(TMeshObjectList& objects)
     morphable.SetMode(momTriangleStrip);
     morphable.Vertices.Add({1, 2, 3});
     morphable.AddMorphTarget(QStringLiteral("rest"));
+
+    auto& skinned = objects.Add<TSkeletonMeshObject>();
+    skinned.Name = QStringLiteral("skin");
+    skinned.FindOrAddVertex(1, {2, 0, 0}, {1, 0, 0});
+    skinned.FindOrAddVertex(-3, {0, 2, 0}, {0, 1, 0});
+    skinned.AppendBoneWeights({{0, 0.25f}, {1, 0.75f}});
+    skinned.Vertices.Add({0, 0, 2});
+    skinned.Normals.Add({0, 0, 1});
+    skinned.AddMorphTarget(QStringLiteral("bind"));
 }
 
 QByteArray SampleFile()
@@ -85,7 +95,7 @@ TEST(GLSMVectorFile, SavedMeshesLoadBackWithEveryClassAndField)
     TGLFreeForm mesh(nullptr);
     mesh.LoadFromFile(name);
 
-    ASSERT_EQ(mesh.MeshObjects().Count(), 2);
+    ASSERT_EQ(mesh.MeshObjects().Count(), 3);
     const TMeshObject& plain = mesh.MeshObjects()[0];
     const TMeshObject& expected = original.MeshObjects()[0];
     EXPECT_EQ(plain.Name, QStringLiteral("Bâton"));
@@ -158,4 +168,69 @@ TEST(GLSMVectorFile, ForeignMarksVersionsCountsAndIndicesAreRefused)
     FillMesh(objects);
     static_cast<TFGVertexIndexList&>(objects[0].FaceGroups()[0]).VertexIndices[0] = 4;
     EXPECT_TRUE(ReadError(WriteGLSM(objects)).endsWith(QStringLiteral("vertex index 4 is outside the 4 items")));
+}
+
+TEST(GLSMVectorFile, SkeletonMeshObjectsKeepTheirWeightsAndBindToAPresentSkeleton)
+{
+    TGLFreeForm mesh(nullptr);
+    ReadGLSM(SampleFile(), QStringLiteral("sample.glsm"), mesh.MeshObjects());
+    ASSERT_EQ(mesh.MeshObjects().Count(), 3);
+    const auto* skinned = dynamic_cast<const TSkeletonMeshObject*>(&mesh.MeshObjects()[2]);
+    ASSERT_NE(skinned, nullptr);
+    EXPECT_EQ(skinned->Name, QStringLiteral("skin"));
+    EXPECT_EQ(skinned->MorphTargets.Count(), 1);
+    EXPECT_EQ(skinned->Vertices[2], (TAffineVector{0, 0, 2}));
+    ASSERT_EQ(skinned->BoneSlots(), 2);
+    ASSERT_EQ(skinned->BoneWeightsCount(), 3);
+    EXPECT_EQ(skinned->VerticesBonesWeights(0)[0], (TVertexBoneWeight{1, 1.0f}));
+    EXPECT_EQ(skinned->VerticesBonesWeights(1)[0], (TVertexBoneWeight{-3, 1.0f}));
+    EXPECT_EQ(skinned->VerticesBonesWeights(1)[1], (TVertexBoneWeight{0, 0}));
+    EXPECT_EQ(skinned->VerticesBonesWeights(2)[1], (TVertexBoneWeight{1, 0.75f}));
+    // No skeleton to bind to.
+    EXPECT_EQ(skinned->InvertedMeshCount(), 0);
+
+    // Added to a mesh whose skeleton has bones 0 and 1 at (1, 0, 0) and one
+    // frame: bound to that pose, until an id the skeleton lacks.
+    TGLFreeForm skinnedMesh(nullptr);
+    auto* const hip = new TSkeletonBone(&skinnedMesh.Skeleton().RootBones());
+    (new TSkeletonBone(hip))->BoneID = 1;
+    TSkeletonFrame& frame = skinnedMesh.Skeleton().Frames().Add();
+    frame.Position.Add({1, 0, 0});
+    frame.Position.Add({0, 0, 0});
+    frame.Rotation.SetCount(2);
+    TMeshObjectList objects;
+    auto& bound = objects.Add<TSkeletonMeshObject>();
+    bound.FindOrAddVertex(1, {2, 0, 0}, {1, 0, 0});
+    ReadGLSM(WriteGLSM(objects), QStringLiteral("bound.glsm"), skinnedMesh.MeshObjects());
+    const auto& read = static_cast<const TSkeletonMeshObject&>(skinnedMesh.MeshObjects()[0]);
+    ASSERT_EQ(read.InvertedMeshCount(), 1);
+    EXPECT_EQ(read.InvertedMesh(0).Vertices[0], (TAffineVector{1, 0, 0}));
+    try
+    {
+        ReadGLSM(SampleFile(), QStringLiteral("sample.glsm"), skinnedMesh.MeshObjects());
+        ADD_FAILURE() << "no exception";
+    }
+    catch (const EInvalidVectorFile& error)
+    {
+        EXPECT_TRUE(error.Message().startsWith(QStringLiteral("sample.glsm: offset ")));
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("bone id -3")));
+    }
+}
+
+TEST(GLSMVectorFile, BoneWeightCountsThatTheFileCannotHoldAreRefused)
+{
+    TMeshObjectList objects;
+    auto& skinned = objects.Add<TSkeletonMeshObject>();
+    for (int i = 0; i < 3; ++i)
+        skinned.FindOrAddVertex(i, {static_cast<float>(i), 0, 0}, {});
+    const QByteArray data = WriteGLSM(objects);
+    // Slots, count, then three entries of 8 bytes.
+    const qsizetype slotsAt = data.size() - 3 * 8 - 8;
+    QByteArray manySlots = data;
+    qToLittleEndian<quint32>(0x40000000u, manySlots.data() + slotsAt);
+    EXPECT_TRUE(ReadError(manySlots).endsWith(
+        QStringLiteral("3 weighted vertices of 1073741824 bone slots pass the end of the file")));
+    QByteArray manyVertices = data;
+    qToLittleEndian<quint32>(0xFFFFFFFFu, manyVertices.data() + slotsAt + 4);
+    EXPECT_TRUE(ReadError(manyVertices).endsWith(QStringLiteral("4294967295 weighted vertices for 3 vertices")));
 }

@@ -28,6 +28,15 @@ void TTestVectorFile::LoadFromStream(QIODevice& stream)
                 current = &objects.Add<TMeshObject>();
             current->Vertices.Add({words[1].toFloat(), words[2].toFloat(), words[3].toFloat()});
         }
+        else if (words[0] == "m")
+        {
+            current = &objects.Add<TMorphableMeshObject>();
+            current->Name = QString::fromLatin1(words.value(1));
+        }
+        else if (words[0] == "t")
+            dynamic_cast<TMorphableMeshObject&>(*current).AddMorphTarget(QString());
+        else if (words[0] == "f")
+            Owner().Skeleton().Frames().Add().Name = QString::fromLatin1(words.value(1));
         else if (words[0] == "fail")
             throw EInvalidVectorFile(QStringLiteral("broken"));
     }

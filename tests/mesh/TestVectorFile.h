@@ -5,8 +5,10 @@
 #include <QString>
 
 // A tiny text format for the tests, one command a line: "o NAME" starts a
-// mesh object, "v X Y Z" adds a vertex to the last one, "fail" stops the
-// reading with an error. Registered as "tst"; writes what it reads.
+// mesh object, "m NAME" a morphable one, "v X Y Z" adds a vertex to the last
+// one, "t" gives a morphable object a morph target of its present vertices,
+// "f NAME" appends a skeleton frame, "fail" stops the reading with an error.
+// Registered as "tst"; writes the mesh objects and their vertices.
 class TTestVectorFile : public TVectorFile
 {
     Q_OBJECT
