@@ -407,10 +407,10 @@ void TSMDParser::ReadNode(const size_t index, std::vector<bool>& listed)
 {
     const TSMDTokens tokens = TokensOf(index, 3, "A node line (id, name, parent id)");
     const int32_t id = Integer(tokens[0], "Bone id", index);
-    if (id < 0 || size_t(id) >= listed.size())
-        Fail(QStringLiteral("Bone id %1 is not one of 0 to %2, the file's %3 nodes")
-                 .arg(id).arg(qsizetype(listed.size()) - 1).arg(listed.size()),
-             index);
+    if (id < 0)
+        Fail(QStringLiteral("Bone id %1 is negative").arg(id), index);
+    if (size_t(id) >= listed.size())
+        Fail(QStringLiteral("Bone id %1 is not below the number of nodes, %2").arg(id).arg(listed.size()), index);
     if (listed[size_t(id)])
         Fail(QStringLiteral("Bone id %1 is listed twice").arg(id), index);
     int32_t parentId = -1;
