@@ -1,0 +1,675 @@
+#include "SMD.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <string>
+
+namespace {
+
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+// Offending lines and tokens are quoted in messages up to this many bytes.
+constexpr size_t ExcerptBytes = 80;
+// Frames may leave bones out and get zeros in their place; a file may ask for
+// this many such entries plus this many per byte of its own. Real files list
+// nearly every bone, while a crafted one could otherwise make a few bytes per
+// frame fill gigabytes.
+constexpr size_t PaddingAllowance = size_t{1} << 20;
+constexpr size_t PaddingPerByte = 16;
+
+bool IsBlankChar(const char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+bool IsSeparator(const char c)
+{
+    return IsBlankChar(c) || c == ',';
+}
+
+bool IsDigit(const char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::string_view TrimEnd(std::string_view line)
+{
+    while (!line.empty() && IsBlankChar(line.back()))
+        line.remove_suffix(1);
+    return line;
+}
+
+bool IsBlank(const std::string_view line)
+{
+    return TrimEnd(line).empty();
+}
+
+// Keyword lines are compared whole and case-sensitively, but white space an
+// editor left at their end does not change what they say.
+bool IsKeyword(const std::string_view line, const std::string_view keyword)
+{
+    return TrimEnd(line) == keyword;
+}
+
+bool EqualsIgnoringCase(const std::string_view a, const std::string_view b)
+{
+    const auto lower = [](const char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
+// Bone lines are told from the frame's next "time" line by their first
+// character alone.
+bool IsBoneLine(const std::string_view line)
+{
+    return !IsBlank(line) && (line[0] == ' ' || IsDigit(line[0]));
+}
+
+QString Excerpt(const std::string_view text)
+{
+    if (text.size() <= ExcerptBytes)
+        return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return QString::fromUtf8(text.data(), qsizetype(ExcerptBytes)) + QStringLiteral("...");
+}
+
+bool IsIntegerText(std::string_view token)
+{
+    if (!token.empty() && (token[0] == '+' || token[0] == '-'))
+        token.remove_prefix(1);
+    return !token.empty() && std::all_of(token.begin(), token.end(), IsDigit);
+}
+
+size_t SkipDigits(const std::string_view text, size_t i)
+{
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    return i;
+}
+
+// The length of the number at the start of the token: [sign] digits
+// [separator digits] [e [sign] digits], with a digit before or after the
+// separator; 0 when there is none.
+size_t NumberLength(const std::string_view token, size_t& separator)
+{
+    size_t i = 0;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+        ++i;
+    const size_t integerEnd = SkipDigits(token, i);
+    size_t digits = integerEnd - i;
+    i = integerEnd;
+    separator = std::string_view::npos;
+    if (i < token.size() && (token[i] == '.' || token[i] == ',')) {
+        separator = i;
+        const size_t fractionEnd = SkipDigits(token, i + 1);
+        digits += fractionEnd - (i + 1);
+        i = fractionEnd;
+    }
+    if (digits == 0)
+        return 0;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < token.size() && (token[e] == '+' || token[e] == '-'))
+            ++e;
+        const size_t exponentEnd = SkipDigits(token, e);
+        if (exponentEnd == e)
+            return 0;
+        i = exponentEnd;
+    }
+    return i;
+}
+
+float FloatFromChars(const char* first, const char* last)
+{
+    float value = 0;
+    const std::from_chars_result result = std::from_chars(first, last, value);
+    // Out of single range counts as no number, like any other bad token.
+    return result.ec == std::errc() && result.ptr == last ? value : 0.0f;
+}
+
+// Numbers of the fixed forms the writer uses, from to_chars, which ignores
+// the locale: a "," locale still gives ".".
+void AppendInteger(QByteArray& text, const int32_t value, const int width)
+{
+    char digits[16];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int length = int(end - digits);
+    if (length < width)
+        text.append(width - length, ' ');
+    text.append(digits, length);
+}
+
+void AppendFixed(QByteArray& text, const float value, const int decimals)
+{
+    char digits[64];
+    const std::to_chars_result result =
+        std::to_chars(digits, digits + sizeof digits, double(value), std::chars_format::fixed, decimals);
+    // A float needs at most 39 integer digits, so only a value beyond single
+    // range could fail here; none comes from a float.
+    text.append(digits, result.ec == std::errc() ? int(result.ptr - digits) : 0);
+}
+
+void AppendLine(QByteArray& text, const std::string_view line)
+{
+    text.append(line.data(), qsizetype(line.size()));
+    text.append("\r\n", 2);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- errors
+
+ESMDError::ESMDError(const QString& what, const QString& fileName, const int line)
+    : EReadError(what + (line > 0 ? QStringLiteral(" (in \"%1\", line %2)").arg(fileName).arg(line)
+                                  : QStringLiteral(" (in \"%1\", at the end of the file)").arg(fileName))),
+      FFileName(fileName), FLine(line)
+{
+}
+
+ESMDError::ESMDError(const QString& message, const QString& fileName)
+    : EReadError(message), FFileName(fileName), FLine(-1)
+{
+}
+
+// ---------------------------------------------------------------- text
+
+TSMDLines::TSMDLines(std::string_view bytes)
+{
+    if (bytes.starts_with(ByteOrderMark))
+        bytes.remove_prefix(ByteOrderMark.size());
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        FLines.push_back(bytes.substr(start, i - start));
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        FLines.push_back(bytes.substr(start));
+}
+
+TSMDTokens::TSMDTokens(const std::string_view line)
+{
+    size_t i = 0;
+    const size_t n = line.size();
+    for (;;) {
+        while (i < n && IsSeparator(line[i]))
+            ++i;
+        if (i >= n)
+            break;
+        size_t start = i;
+        size_t end = n;
+        if (line[i] == '"') {
+            start = i + 1;
+            const size_t close = line.find('"', start);
+            end = close == std::string_view::npos ? n : close;
+            i = close == std::string_view::npos ? n : close + 1;
+        } else {
+            while (i < n && !IsSeparator(line[i]))
+                ++i;
+            end = i;
+        }
+        if (FCount < Kept)
+            FTokens[FCount] = line.substr(start, end - start);
+        ++FCount;
+    }
+}
+
+float ParseSMDFloat(const std::string_view token)
+{
+    size_t separator = 0;
+    if (token.empty() || NumberLength(token, separator) != token.size())
+        return 0;
+    // from_chars takes neither a leading "+" nor a "," separator.
+    const size_t skip = token[0] == '+' ? 1 : 0;
+    const std::string_view number = token.substr(skip);
+    if (separator == std::string_view::npos || token[separator] == '.')
+        return FloatFromChars(number.data(), number.data() + number.size());
+    char buffer[64];
+    std::string longNumber;
+    char* first = buffer;
+    if (number.size() > sizeof buffer) {
+        longNumber.resize(number.size());
+        first = longNumber.data();
+    }
+    std::copy(number.begin(), number.end(), first);
+    first[separator - skip] = '.';
+    return FloatFromChars(first, first + number.size());
+}
+
+std::optional<int32_t> ParseSMDInteger(const std::string_view token)
+{
+    if (!IsIntegerText(token))
+        return std::nullopt;
+    const size_t skip = token[0] == '+' ? 1 : 0;
+    int32_t value = 0;
+    const std::from_chars_result result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
+    if (result.ec != std::errc() || result.ptr != token.data() + token.size())
+        return std::nullopt;
+    return value;
+}
+
+QString SMDAnimationName(const QString& sourceName)
+{
+    const qsizetype dot = sourceName.indexOf(QLatin1Char('.'));
+    return dot < 0 ? sourceName : sourceName.left(dot);
+}
+
+// ---------------------------------------------------------------- reading
+
+namespace {
+
+class TSMDParser
+{
+public:
+    TSMDParser(const std::string_view bytes, const QString& fileName, const TSMDContext& context)
+        : FLines(bytes), FFileName(fileName), FContext(context),
+          FPaddingLeft(PaddingAllowance + PaddingPerByte * bytes.size())
+    {
+    }
+
+    TSMDFile Parse();
+
+private:
+    size_t Count() const { return FLines.Count(); }
+    [[noreturn]] void Fail(const QString& what, size_t index) const;
+    size_t SkipBlankLines(size_t index) const;
+    bool HasTrianglesLine() const;
+    size_t FindNodesEnd(size_t first) const;
+
+    size_t ReadHeader();
+    size_t ReadNodes(size_t first);
+    void ReadNode(size_t index, std::vector<bool>& listed);
+    size_t ReadSkeleton(size_t first);
+    size_t ReadFrame(size_t timeLine);
+    void ReadBoneLine(size_t index, TSMDFrame& frame);
+    void PadFrame(TSMDFrame& frame, size_t count, size_t index);
+    void CheckFrameHasRoom(const TSMDFrame& frame, size_t index) const;
+    void ReadTriangles(size_t first);
+    void ReadCorner(size_t index, TSMDCorner& corner) const;
+
+    TSMDTokens TokensOf(size_t index, size_t minimum, const char* layout) const;
+    int32_t Integer(std::string_view token, const char* what, size_t index) const;
+    int FrameNumber() const { return FContext.FrameCount + int(FFile.Frames.size()); }
+
+    const TSMDLines FLines;
+    const QString FFileName;
+    const TSMDContext FContext;
+    TSMDFile FFile;
+    size_t FPaddingLeft;
+};
+
+// Index Count() stands for the end of the file.
+void TSMDParser::Fail(const QString& what, const size_t index) const
+{
+    throw ESMDError(what, FFileName, index < Count() ? int(index + 1) : 0);
+}
+
+// Blank lines are passed over wherever a keyword or a new node or frame may
+// come, as other readers of the format do; within triangles an empty line is
+// a material name.
+size_t TSMDParser::SkipBlankLines(size_t index) const
+{
+    while (index < Count() && IsBlank(FLines[index]))
+        ++index;
+    return index;
+}
+
+bool TSMDParser::HasTrianglesLine() const
+{
+    for (size_t i = 0; i < Count(); ++i)
+        if (EqualsIgnoringCase(TrimEnd(FLines[i]), "triangles"))
+            return true;
+    return false;
+}
+
+size_t TSMDParser::FindNodesEnd(const size_t first) const
+{
+    size_t end = first;
+    while (end < Count() && !IsKeyword(FLines[end], "end"))
+        ++end;
+    if (end == Count())
+        Fail(QStringLiteral("\"end\" of the nodes not found"), end);
+    return end;
+}
+
+TSMDTokens TSMDParser::TokensOf(const size_t index, const size_t minimum, const char* const layout) const
+{
+    const TSMDTokens tokens(FLines[index]);
+    if (tokens.Count() < minimum)
+        Fail(QStringLiteral("%1 needs %2 tokens, got %3").arg(QLatin1String(layout)).arg(minimum).arg(tokens.Count()),
+             index);
+    return tokens;
+}
+
+int32_t TSMDParser::Integer(const std::string_view token, const char* const what, const size_t index) const
+{
+    if (const std::optional<int32_t> value = ParseSMDInteger(token))
+        return *value;
+    if (IsIntegerText(token))
+        Fail(QStringLiteral("%1 %2 is out of the 32-bit integer range").arg(QLatin1String(what), Excerpt(token)), index);
+    Fail(QStringLiteral("%1 \"%2\" is not an integer").arg(QLatin1String(what), Excerpt(token)), index);
+}
+
+TSMDFile TSMDParser::Parse()
+{
+    if (Count() >= size_t(INT_MAX))
+        Fail(QStringLiteral("The file has too many lines"), Count());
+    FFile.FileName = FFileName;
+    const size_t nodesLine = ReadHeader();
+    FFile.IsModel = HasTrianglesLine();
+    if (!FFile.IsModel && !FContext.OwnerHasMeshObjects)
+        Fail(QStringLiteral("SMD is an animation, load model SMD first."), Count());
+    const size_t nodesEnd = ReadNodes(nodesLine + 1);
+    const size_t skeletonEnd = ReadSkeleton(nodesEnd + 1);
+    const size_t afterSkeleton = SkipBlankLines(skeletonEnd + 1);
+    if (afterSkeleton < Count() && IsKeyword(FLines[afterSkeleton], "triangles"))
+        ReadTriangles(afterSkeleton + 1);
+    return std::move(FFile);
+}
+
+size_t TSMDParser::ReadHeader()
+{
+    const size_t versionLine = SkipBlankLines(0);
+    if (versionLine == Count() || !IsKeyword(FLines[versionLine], "version 1"))
+        Fail(QStringLiteral("SMD version 1 required"), versionLine);
+    const size_t nodesLine = SkipBlankLines(versionLine + 1);
+    if (nodesLine == Count() || !IsKeyword(FLines[nodesLine], "nodes"))
+        Fail(QStringLiteral("nodes not found"), nodesLine);
+    return nodesLine;
+}
+
+// A model read before keeps its bones: the nodes are passed over unread.
+size_t TSMDParser::ReadNodes(const size_t first)
+{
+    const size_t end = FindNodesEnd(first);
+    if (FContext.BoneCount > 0) {
+        FFile.BoneCount = FContext.BoneCount;
+        return end;
+    }
+    size_t nodeCount = 0;
+    for (size_t i = first; i < end; ++i)
+        nodeCount += IsBlank(FLines[i]) ? 0 : 1;
+    FFile.Nodes.reserve(nodeCount);
+    // Ids index every frame's entries, so they must be exactly 0 to n - 1.
+    std::vector<bool> listed(nodeCount, false);
+    for (size_t i = first; i < end; ++i)
+        if (!IsBlank(FLines[i]))
+            ReadNode(i, listed);
+    FFile.BoneCount = int(nodeCount);
+    return end;
+}
+
+void TSMDParser::ReadNode(const size_t index, std::vector<bool>& listed)
+{
+    const TSMDTokens tokens = TokensOf(index, 3, "A node line (id, name, parent id)");
+    const int32_t id = Integer(tokens[0], "Bone id", index);
+    if (id < 0)
+        Fail(QStringLiteral("Bone id %1 is negative").arg(id), index);
+    if (size_t(id) >= listed.size())
+        Fail(QStringLiteral("Bone id %1 is not below the number of nodes, %2").arg(id).arg(listed.size()), index);
+    if (listed[size_t(id)])
+        Fail(QStringLiteral("Bone id %1 is listed twice").arg(id), index);
+    int32_t parentId = -1;
+    if (tokens[2] != "-1") {
+        parentId = Integer(tokens[2], "Parent id", index);
+        if (parentId < 0 || size_t(parentId) >= listed.size() || !listed[size_t(parentId)])
+            Fail(QStringLiteral("Parent id %1 names no bone listed before bone %2").arg(parentId).arg(id), index);
+    }
+    listed[size_t(id)] = true;
+    FFile.Nodes.push_back({id, QString::fromUtf8(tokens[1].data(), qsizetype(tokens[1].size())), parentId,
+                           int(index + 1)});
+}
+
+size_t TSMDParser::ReadSkeleton(const size_t first)
+{
+    const size_t skeletonLine = SkipBlankLines(first);
+    if (skeletonLine == Count() || !IsKeyword(FLines[skeletonLine], "skeleton"))
+        Fail(QStringLiteral("skeleton not found"), skeletonLine);
+    FFile.FrameBase = FContext.FrameCount;
+    size_t i = SkipBlankLines(skeletonLine + 1);
+    for (; i < Count() && !IsKeyword(FLines[i], "end"); i = SkipBlankLines(i)) {
+        if (!FLines[i].starts_with("time "))
+            Fail(QStringLiteral("time not found, got: ") + Excerpt(FLines[i]), i);
+        i = ReadFrame(i);
+    }
+    if (i == Count())
+        Fail(QStringLiteral("\"end\" of the skeleton not found"), i);
+    // Binding the triangles to the bones needs a pose.
+    if (FFile.IsModel && FFile.Frames.empty())
+        Fail(QStringLiteral("The model's skeleton has no frame"), i);
+    return i;
+}
+
+size_t TSMDParser::ReadFrame(const size_t timeLine)
+{
+    TSMDFrame& frame = FFile.Frames.emplace_back();
+    frame.Name = QString::fromUtf8(FLines[timeLine].data(), qsizetype(FLines[timeLine].size())) +
+                 QLatin1Char(' ') + FFileName;
+    frame.Line = int(timeLine + 1);
+    size_t end = timeLine + 1;
+    while (end < Count() && IsBoneLine(FLines[end]))
+        ++end;
+    // Reserved only as far as lines and the padding allowance can fill it.
+    const size_t bones = size_t(FFile.BoneCount);
+    if (bones <= end - timeLine - 1 + FPaddingLeft) {
+        frame.Positions.reserve(bones);
+        frame.Rotations.reserve(bones);
+    }
+    for (size_t i = timeLine + 1; i < end; ++i)
+        ReadBoneLine(i, frame);
+    PadFrame(frame, bones, end);
+    return end;
+}
+
+void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
+{
+    const TSMDTokens tokens = TokensOf(index, 7, "A bone line (index, position, rotation)");
+    const int32_t bone = Integer(tokens[0], "Bone index", index);
+    if (bone < 0)
+        Fail(QStringLiteral("Negative bone index %1 in frame %2").arg(bone).arg(FrameNumber()), index);
+    if (bone >= FFile.BoneCount)
+        Fail(QStringLiteral("Invalid number of bones in frame %1: bone index %2 is not below the %3 bones")
+                 .arg(FrameNumber()).arg(bone).arg(FFile.BoneCount),
+             index);
+    PadFrame(frame, size_t(bone), index);
+    // Lines out of order append at the end, so a frame can still overflow.
+    CheckFrameHasRoom(frame, index);
+    frame.Positions.push_back({ParseSMDFloat(tokens[1]), ParseSMDFloat(tokens[2]), ParseSMDFloat(tokens[3])});
+    frame.Rotations.push_back({ParseSMDFloat(tokens[4]), ParseSMDFloat(tokens[5]), ParseSMDFloat(tokens[6])});
+}
+
+void TSMDParser::CheckFrameHasRoom(const TSMDFrame& frame, const size_t index) const
+{
+    if (frame.Positions.size() >= size_t(FFile.BoneCount))
+        Fail(QStringLiteral("Invalid number of bones in frame %1: more entries than the %2 bones")
+                 .arg(FrameNumber()).arg(FFile.BoneCount),
+             index);
+}
+
+void TSMDParser::PadFrame(TSMDFrame& frame, const size_t count, const size_t index)
+{
+    if (frame.Positions.size() >= count)
+        return;
+    const size_t missing = count - frame.Positions.size();
+    if (missing > FPaddingLeft)
+        Fail(QStringLiteral("Frame %1 leaves out more bones than a file of this size may").arg(FrameNumber()), index);
+    FPaddingLeft -= missing;
+    frame.Positions.resize(count);
+    frame.Rotations.resize(count);
+}
+
+// Only consecutive triangles of one material share a run.
+void TSMDParser::ReadTriangles(const size_t first)
+{
+    FFile.HasTriangles = true;
+    std::string_view material;
+    for (size_t i = first;; i += 4) {
+        if (i >= Count())
+            Fail(QStringLiteral("\"end\" of the triangles not found"), Count());
+        if (IsKeyword(FLines[i], "end"))
+            return;
+        if (FFile.Runs.empty() || FLines[i] != material) {
+            material = FLines[i];
+            FFile.Runs.push_back({QString::fromUtf8(material.data(), qsizetype(material.size())), int(i + 1),
+                                  FFile.Triangles.size(), 0});
+        }
+        TSMDTriangle& triangle = FFile.Triangles.emplace_back();
+        for (size_t corner = 0; corner < 3; ++corner)
+            ReadCorner(i + 1 + corner, triangle.Corners[corner]);
+        ++FFile.Runs.back().TriangleCount;
+    }
+}
+
+void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
+{
+    if (index >= Count())
+        Fail(QStringLiteral("Triangle cut short by the end of the file"), index);
+    if (IsKeyword(FLines[index], "end"))
+        Fail(QStringLiteral("Triangle cut short by \"end\""), index);
+    const TSMDTokens tokens = TokensOf(index, 9, "A vertex line (bone id, position, normal, s, t)");
+    // The extended form lists the bone links from token 9 on; the game takes
+    // the first link's bone.
+    corner.BoneId = Integer(tokens[tokens.Count() >= 12 ? 10 : 0], "Vertex bone id", index);
+    corner.Position = {ParseSMDFloat(tokens[1]), ParseSMDFloat(tokens[2]), ParseSMDFloat(tokens[3])};
+    corner.Normal = {ParseSMDFloat(tokens[4]), ParseSMDFloat(tokens[5]), ParseSMDFloat(tokens[6])};
+    corner.S = ParseSMDFloat(tokens[7]);
+    corner.T = ParseSMDFloat(tokens[8]);
+    corner.Line = int(index + 1);
+}
+
+} // namespace
+
+TSMDFile ParseSMD(const std::string_view bytes, const QString& fileName, const TSMDContext& context)
+{
+    return TSMDParser(bytes, fileName, context).Parse();
+}
+
+TSMDFile ParseSMD(const QByteArray& bytes, const QString& fileName, const TSMDContext& context)
+{
+    return ParseSMD(std::string_view(bytes.constData(), size_t(bytes.size())), fileName, context);
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+class TSMDWriter
+{
+public:
+    TSMDWriter(const TSMDFile& file, const QString& fileName) : FFile(file), FFileName(fileName) {}
+
+    QByteArray Write();
+
+private:
+    [[noreturn]] void Refuse(const QString& what) const;
+    void WriteNodes();
+    void WriteFrames();
+    void WriteFrame(size_t index, const TSMDFrame& frame);
+    void WriteTriangles();
+    void WriteCorner(const TSMDCorner& corner);
+
+    const TSMDFile& FFile;
+    const QString FFileName;
+    QByteArray FText;
+};
+
+void TSMDWriter::Refuse(const QString& what) const
+{
+    throw ESMDError(QStringLiteral("%1 cannot be written to \"%2\"").arg(what, FFileName), FFileName);
+}
+
+QByteArray TSMDWriter::Write()
+{
+    AppendLine(FText, "version 1");
+    AppendLine(FText, "nodes");
+    WriteNodes();
+    AppendLine(FText, "end");
+    if (!FFile.Frames.empty())
+        WriteFrames();
+    if (FFile.HasTriangles)
+        WriteTriangles();
+    return std::move(FText);
+}
+
+void TSMDWriter::WriteNodes()
+{
+    for (const TSMDNode& node : FFile.Nodes) {
+        const QByteArray name = node.Name.toUtf8();
+        if (name.contains('"') || name.contains('\r') || name.contains('\n'))
+            Refuse(QStringLiteral("The bone name \"%1\" (a quote or line break in it)").arg(node.Name));
+        AppendInteger(FText, node.Id, 3);
+        FText.append(" \"", 2);
+        FText.append(name);
+        FText.append("\" ", 2);
+        AppendInteger(FText, node.ParentId, 3);
+        FText.append("\r\n", 2);
+    }
+}
+
+void TSMDWriter::WriteFrames()
+{
+    AppendLine(FText, "skeleton");
+    for (size_t i = 0; i < FFile.Frames.size(); ++i)
+        WriteFrame(i, FFile.Frames[i]);
+    AppendLine(FText, "end");
+}
+
+void TSMDWriter::WriteFrame(const size_t index, const TSMDFrame& frame)
+{
+    if (frame.Rotations.size() < frame.Positions.size())
+        Refuse(QStringLiteral("Frame %1, with fewer rotations than positions,").arg(index));
+    FText.append("time ", 5);
+    AppendInteger(FText, int32_t(index), 0);
+    FText.append("\r\n", 2);
+    for (size_t j = 0; j < frame.Positions.size(); ++j) {
+        AppendInteger(FText, int32_t(j), 3);
+        for (const TSMDVector& v : {frame.Positions[j], frame.Rotations[j]})
+            for (const float f : {v.X, v.Y, v.Z}) {
+                FText.append(' ');
+                AppendFixed(FText, f, 6);
+            }
+        FText.append("\r\n", 2);
+    }
+}
+
+void TSMDWriter::WriteTriangles()
+{
+    AppendLine(FText, "triangles");
+    for (const TSMDMaterialRun& run : FFile.Runs) {
+        const QByteArray material = run.MaterialName.toUtf8();
+        if (material.contains('\r') || material.contains('\n') ||
+            IsKeyword(std::string_view(material.constData(), size_t(material.size())), "end"))
+            Refuse(QStringLiteral("The material name \"%1\"").arg(run.MaterialName));
+        if (run.FirstTriangle > FFile.Triangles.size() || run.TriangleCount > FFile.Triangles.size() - run.FirstTriangle)
+            throw EAssertionFailed(QStringLiteral("A material run lies outside the triangles"));
+        for (const TSMDTriangle& triangle : FFile.TrianglesOf(run)) {
+            FText.append(material);
+            FText.append("\r\n", 2);
+            for (const TSMDCorner& corner : triangle.Corners)
+                WriteCorner(corner);
+        }
+    }
+    AppendLine(FText, "end");
+}
+
+void TSMDWriter::WriteCorner(const TSMDCorner& corner)
+{
+    AppendInteger(FText, corner.BoneId, 3);
+    for (const float f : {corner.Position.X, corner.Position.Y, corner.Position.Z, corner.Normal.X, corner.Normal.Y,
+                          corner.Normal.Z, corner.S, corner.T}) {
+        FText.append(' ');
+        AppendFixed(FText, f, 4);
+    }
+    FText.append("\r\n", 2);
+}
+
+} // namespace
+
+QByteArray WriteSMD(const TSMDFile& file, const QString& fileName)
+{
+    return TSMDWriter(file, fileName).Write();
+}

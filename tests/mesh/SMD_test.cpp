@@ -1,0 +1,521 @@
+// SMD text into records and records back into text: lines, tokens, numbers,
+// the reading steps with their errors, and the writer, on small texts written
+// by hand.
+#include "SMD.h"
+#include "ReadErrorMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Text(std::initializer_list<const char*> lines)
+{
+    std::string text;
+    for (const char* line : lines)
+        text.append(line).append("\n");
+    return text;
+}
+
+TSMDFile Read(const std::string& text, const TSMDContext& context = {}, const QString& name = QStringLiteral("t.smd"))
+{
+    return ParseSMD(std::string_view(text), name, context);
+}
+
+QString ErrorReading(const std::string& text, const TSMDContext& context = {})
+{
+    return ErrorOf([&] { Read(text, context); });
+}
+
+std::vector<std::string> Strings(const TSMDLines& lines)
+{
+    std::vector<std::string> result;
+    for (size_t i = 0; i < lines.Count(); ++i)
+        result.emplace_back(lines[i]);
+    return result;
+}
+
+std::vector<std::string> Strings(const TSMDTokens& tokens)
+{
+    std::vector<std::string> result;
+    for (size_t i = 0; i < std::min(tokens.Count(), TSMDTokens::Kept); ++i)
+        result.emplace_back(tokens[i]);
+    return result;
+}
+
+// An animation context for a five-bone model of one frame.
+constexpr TSMDContext AfterFiveBoneModel{true, 5, 1};
+
+const std::string Skeleton5Header = Text({"version 1", "nodes", "0 \"a\" -1", "1 \"b\" 0", "2 \"c\" 1", "3 \"d\" 1",
+                                          "4 \"e\" 3", "end", "skeleton", "time 0"});
+
+// A decimal-comma numeric locale, made with localedef when the system has
+// none installed; empty when neither works.
+std::string CommaLocale()
+{
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name))
+            return name;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "smd-test-locales";
+    std::filesystem::create_directories(dir);
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 && !std::filesystem::exists(dir / "de_DE.UTF-8"))
+        return {};
+    setenv("LOCPATH", dir.c_str(), 1);
+    return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") ? "de_DE.UTF-8" : "";
+}
+
+const TSMDVector Zero{0, 0, 0};
+
+} // namespace
+
+// ---------------------------------------------------------------- lines and tokens
+
+TEST(SMDText, LinesEndAtCrLfOrCrLfAndSkipALeadingByteOrderMark)
+{
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(Strings(TSMDLines("\xEF\xBB\xBF" "a\rb\nc\r\nd")), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(Strings(TSMDLines("a\n")), (Lines{"a"}));
+    EXPECT_EQ(Strings(TSMDLines("a\n\n")), (Lines{"a", ""}));
+    EXPECT_EQ(Strings(TSMDLines("\r\n\r\n")), (Lines{"", ""}));
+    // LF CR is two line ends, CR CR LF too.
+    EXPECT_EQ(Strings(TSMDLines("a\n\rb\r\r\nc")), (Lines{"a", "", "b", "", "c"}));
+    EXPECT_EQ(TSMDLines("").Count(), 0u);
+    EXPECT_EQ(TSMDLines("\xEF\xBB\xBF").Count(), 0u);
+    // A mark further on is text.
+    EXPECT_EQ(Strings(TSMDLines("a\n\xEF\xBB\xBF" "b")), (Lines{"a", "\xEF\xBB\xBF" "b"}));
+}
+
+TEST(SMDText, TokensSplitAtCommasAndWhiteSpaceAndQuotesKeepTheirSpaces)
+{
+    using Tokens = std::vector<std::string>;
+    EXPECT_EQ(Strings(TSMDTokens("3 \"two words\" 2")), (Tokens{"3", "two words", "2"}));
+    EXPECT_EQ(Strings(TSMDTokens("  1,2 ,\t3,,4  ")), (Tokens{"1", "2", "3", "4"}));
+    EXPECT_EQ(Strings(TSMDTokens("\"a, b\",c")), (Tokens{"a, b", "c"}));
+    EXPECT_EQ(Strings(TSMDTokens("1 \"\" 2")), (Tokens{"1", "", "2"}));
+    // A closing quote ends the token; a quote inside a token is text.
+    EXPECT_EQ(Strings(TSMDTokens("\"ab\"cd e\"f")), (Tokens{"ab", "cd", "e\"f"}));
+    // Without its closing quote the token runs to the end of the line.
+    EXPECT_EQ(Strings(TSMDTokens("1 \"open end, here")), (Tokens{"1", "open end, here"}));
+    EXPECT_EQ(TSMDTokens("").Count(), 0u);
+    EXPECT_EQ(TSMDTokens(" \t, ").Count(), 0u);
+
+    const TSMDTokens many("0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19");
+    EXPECT_EQ(many.Count(), 20u);
+    EXPECT_EQ(many[11], "11");
+}
+
+TEST(SMDText, NumbersTakeDotOrCommaSignsAndExponentsAndAnythingElseIsZero)
+{
+    EXPECT_EQ(ParseSMDFloat("1.5"), 1.5f);
+    EXPECT_EQ(ParseSMDFloat("1,5"), 1.5f);
+    EXPECT_EQ(ParseSMDFloat("-2.25e2"), -225.0f);
+    EXPECT_EQ(ParseSMDFloat("+3E-1"), 0.3f);
+    EXPECT_EQ(ParseSMDFloat("1e+2"), 100.0f);
+    EXPECT_EQ(ParseSMDFloat(".5"), 0.5f);
+    EXPECT_EQ(ParseSMDFloat("5."), 5.0f);
+    EXPECT_EQ(ParseSMDFloat("-,25"), -0.25f);
+    EXPECT_EQ(ParseSMDFloat("0.1"), 0.1f); // correctly rounded, bit for bit
+    EXPECT_EQ(ParseSMDFloat("3.4028234e38"), 3.4028234e38f);
+    EXPECT_EQ(ParseSMDFloat("0,100000000000000000000000000000000000000000000000000000000000000000000000000001"), 0.1f);
+    EXPECT_EQ(ParseSMDFloat("42"), 42.0f);
+
+    for (const char* bad : {"", "abc", "1.5x", "x1.5", "1e", "1e+", "-", "+", ".", ",", "e5", "1.2.3", "1,2.3",
+                            "+-1", "--1", "nan", "inf", "0x10", "1e39", "-1e39", " 1", "1 "})
+        EXPECT_EQ(ParseSMDFloat(bad), 0.0f) << bad;
+}
+
+TEST(SMDText, NumbersAndWrittenTextIgnoreACommaLocale)
+{
+    const std::string locale = CommaLocale();
+    if (locale.empty())
+        GTEST_SKIP() << "no decimal-comma locale is installed and localedef could not make one";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+
+    EXPECT_EQ(ParseSMDFloat("1.5"), 1.5f);
+    EXPECT_EQ(ParseSMDFloat("1,5"), 1.5f);
+    EXPECT_EQ(ParseSMDFloat("-2.5e-1"), -0.25f);
+
+    TSMDFile file;
+    file.Nodes = {{0, QStringLiteral("r"), -1, 0}};
+    file.Frames = {{QString(), 0, {{1.5f, -0.25f, 2}}, {{0, 0, 3.25f}}}};
+    file.HasTriangles = true;
+    TSMDTriangle triangle;
+    triangle.Corners[0] = {0, {0.5f, 0, 0}, {0, 0, 1}, 0.125f, 1, 0};
+    file.Triangles = {triangle};
+    file.Runs = {{QStringLiteral("m"), 0, 0, 1}};
+    const QByteArray text = WriteSMD(file, QStringLiteral("w.smd"));
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_TRUE(text.contains("  0 1.500000 -0.250000 2.000000 0.000000 0.000000 3.250000\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("  0 0.5000 0.0000 0.0000 0.0000 0.0000 1.0000 0.1250 1.0000\r\n")) << text.constData();
+}
+
+TEST(SMDText, IdsAreWholeSignedDecimalsIn32Bits)
+{
+    EXPECT_EQ(ParseSMDInteger("12"), 12);
+    EXPECT_EQ(ParseSMDInteger("-7"), -7);
+    EXPECT_EQ(ParseSMDInteger("+7"), 7);
+    EXPECT_EQ(ParseSMDInteger("007"), 7);
+    EXPECT_EQ(ParseSMDInteger("2147483647"), 2147483647);
+    EXPECT_EQ(ParseSMDInteger("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", "-", "+", "+-1", "1.0", "1x", "x1", " 1", "1e2", "2147483648", "-2147483649",
+                            "99999999999999999999"})
+        EXPECT_EQ(ParseSMDInteger(bad), std::nullopt) << bad;
+
+    const std::string model = Text({"version 1", "nodes", "0 \"a\" -1", "x1 \"b\" 0", "end"}) + "skeleton\n";
+    EXPECT_EQ(ErrorReading(model + "triangles\n"),
+              QStringLiteral("Bone id \"x1\" is not an integer (in \"t.smd\", line 4)"));
+    const std::string parentTooBig = Text({"version 1", "nodes", "0 \"a\" -1", "1 \"b\" 4294967296", "end",
+                                           "skeleton", "time 0", "0 0 0 0 0 0 0", "end", "triangles", "end"});
+    EXPECT_EQ(ErrorReading(parentTooBig),
+              QStringLiteral("Parent id 4294967296 is out of the 32-bit integer range (in \"t.smd\", line 4)"));
+}
+
+TEST(SMDText, AnimationNameIsTheFileNameUpToItsFirstDot)
+{
+    EXPECT_EQ(SMDAnimationName(QStringLiteral("Anime_Pas.smd")), QStringLiteral("Anime_Pas"));
+    EXPECT_EQ(SMDAnimationName(QStringLiteral("Combo1_1.smd")), QStringLiteral("Combo1_1"));
+    EXPECT_EQ(SMDAnimationName(QStringLiteral("../Combo/Anime_Pas.smd")), QString());
+    EXPECT_EQ(SMDAnimationName(QStringLiteral("a.b.smd")), QStringLiteral("a"));
+    EXPECT_EQ(SMDAnimationName(QStringLiteral("NoDot")), QStringLiteral("NoDot"));
+    EXPECT_EQ(SMDAnimationName(QString()), QString());
+}
+
+// ---------------------------------------------------------------- reading steps
+
+TEST(SMDRead, EachStepFailsWithItsTextFileAndLine)
+{
+    const std::string version2 = Text({"version 2", "nodes", "0 \"a\" -1", "end", "skeleton", "end"});
+    EXPECT_EQ(ErrorReading(version2), QStringLiteral("SMD version 1 required (in \"t.smd\", line 1)"));
+    // The version comes first, before the missing triangles or a broken node.
+    EXPECT_EQ(ErrorReading(Text({"version 2", "nodes", "broken"})),
+              QStringLiteral("SMD version 1 required (in \"t.smd\", line 1)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1 ", "nodes", "broken"})).left(22), QStringLiteral("SMD is an animation, l"));
+    EXPECT_EQ(ErrorReading(Text({"version 10"})), QStringLiteral("SMD version 1 required (in \"t.smd\", line 1)"));
+    EXPECT_EQ(ErrorReading(Text({" version 1"})), QStringLiteral("SMD version 1 required (in \"t.smd\", line 1)"));
+    EXPECT_EQ(ErrorReading(""), QStringLiteral("SMD version 1 required (in \"t.smd\", at the end of the file)"));
+
+    EXPECT_EQ(ErrorReading(Text({"version 1", "Nodes", "end", "skeleton", "triangles"})),
+              QStringLiteral("nodes not found (in \"t.smd\", line 2)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1"})), QStringLiteral("nodes not found (in \"t.smd\", at the end of the file)"));
+
+    // No triangles line, and nothing to animate yet; a broken node line later
+    // is not reached.
+    const std::string animation = Text({"version 1", "nodes", "broken", "end", "skeleton", "time 0", "end"});
+    EXPECT_EQ(ErrorReading(animation),
+              QStringLiteral("SMD is an animation, load model SMD first. (in \"t.smd\", at the end of the file)"));
+
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeletons", "triangles"})),
+              QStringLiteral("skeleton not found (in \"t.smd\", line 5)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "end"}), AfterFiveBoneModel),
+              QStringLiteral("skeleton not found (in \"t.smd\", at the end of the file)"));
+
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "time 0", "0 0 0 0 0 0 0",
+                                 "frame 1", "end", "triangles", "end"})),
+              QStringLiteral("time not found, got: frame 1 (in \"t.smd\", line 8)"));
+    // "time" must be followed by a space; a tab-indented bone line is no bone line.
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "time0"}), AfterFiveBoneModel),
+              QStringLiteral("time not found, got: time0 (in \"t.smd\", line 6)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "end", "skeleton", "time 0", "\t0 0 0 0 0 0 0", "end"}),
+                           AfterFiveBoneModel),
+              QStringLiteral("time not found, got: \t0 0 0 0 0 0 0 (in \"t.smd\", line 6)"));
+
+    // Frame numbers count the skeleton's frames, this one included.
+    const std::string sixOfFive = Skeleton5Header + Text({"0 0 0 0 0 0 0", "1 0 0 0 0 0 0", "2 0 0 0 0 0 0",
+                                                          "3 0 0 0 0 0 0", "4 0 0 0 0 0 0", "5 0 0 0 0 0 0", "end"});
+    EXPECT_EQ(ErrorReading(sixOfFive, AfterFiveBoneModel),
+              QStringLiteral("Invalid number of bones in frame 2: bone index 5 is not below the 5 bones "
+                             "(in \"t.smd\", line 16)"));
+    EXPECT_EQ(ErrorReading(sixOfFive, {true, 5, 30}).left(37), QStringLiteral("Invalid number of bones in frame 31: "));
+}
+
+TEST(SMDRead, FaultsTheFormatLeavesOpenFailWithFileAndLine)
+{
+    const auto model = [](std::initializer_list<const char*> nodes) {
+        std::string text = Text({"version 1", "nodes"});
+        for (const char* node : nodes)
+            text.append(node).append("\n");
+        return text + Text({"end", "skeleton", "time 0", "end", "triangles", "end"});
+    };
+    EXPECT_EQ(ErrorReading(model({"0 \"a\" -1", "1 \"b\" 2", "2 \"c\" 0"})),
+              QStringLiteral("Parent id 2 names no bone listed before bone 1 (in \"t.smd\", line 4)"));
+    EXPECT_EQ(ErrorReading(model({"0 \"a\" 0"})),
+              QStringLiteral("Parent id 0 names no bone listed before bone 0 (in \"t.smd\", line 3)"));
+    EXPECT_EQ(ErrorReading(model({"0 \"a\" -1", "1 \"b\" -2"})),
+              QStringLiteral("Parent id -2 names no bone listed before bone 1 (in \"t.smd\", line 4)"));
+    EXPECT_EQ(ErrorReading(model({"0 \"a\" -1", "0 \"b\" -1"})),
+              QStringLiteral("Bone id 0 is listed twice (in \"t.smd\", line 4)"));
+    EXPECT_EQ(ErrorReading(model({"0 \"a\" -1", "2 \"b\" 0"})),
+              QStringLiteral("Bone id 2 is not below the number of nodes, 2 (in \"t.smd\", line 4)"));
+    EXPECT_EQ(ErrorReading(model({"-1 \"a\" -1"})),
+              QStringLiteral("Bone id -1 is negative (in \"t.smd\", line 3)"));
+    EXPECT_EQ(ErrorReading(model({"0 \"a b\""})),
+              QStringLiteral("A node line (id, name, parent id) needs 3 tokens, got 2 (in \"t.smd\", line 3)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "skeleton", "triangles"})),
+              QStringLiteral("\"end\" of the nodes not found (in \"t.smd\", at the end of the file)"));
+
+    const std::string header = Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "time 0"});
+    EXPECT_EQ(ErrorReading(header + Text({"0 0 0 0 0 0", "end", "triangles", "end"})),
+              QStringLiteral("A bone line (index, position, rotation) needs 7 tokens, got 6 (in \"t.smd\", line 7)"));
+    EXPECT_EQ(ErrorReading(header + Text({" -1 0 0 0 0 0 0", "end", "triangles", "end"})),
+              QStringLiteral("Negative bone index -1 in frame 1 (in \"t.smd\", line 7)"));
+    EXPECT_EQ(ErrorReading(header + Text({"0.5 0 0 0 0 0 0", "end", "triangles", "end"})),
+              QStringLiteral("Bone index \"0.5\" is not an integer (in \"t.smd\", line 7)"));
+    EXPECT_EQ(ErrorReading(header + Text({"0 0 0 0 0 0 0", "triangles", "end"})),
+              QStringLiteral("time not found, got: triangles (in \"t.smd\", line 8)"));
+    EXPECT_EQ(ErrorReading(header + "0 0 0 0 0 0 0\n", AfterFiveBoneModel),
+              QStringLiteral("\"end\" of the skeleton not found (in \"t.smd\", at the end of the file)"));
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "end", "triangles", "end"})),
+              QStringLiteral("The model's skeleton has no frame (in \"t.smd\", line 6)"));
+
+    const std::string model1 = header + Text({"0 0 0 0 0 0 0", "end", "triangles", "skin.bmp", "0 0 0 0 0 0 1 0 0"});
+    EXPECT_EQ(ErrorReading(model1 + Text({"0 0 0 0 0 0 1 0 0", "end"})),
+              QStringLiteral("Triangle cut short by \"end\" (in \"t.smd\", line 13)"));
+    EXPECT_EQ(ErrorReading(model1 + Text({"0 0 0 0 0 0 1 0 0"})),
+              QStringLiteral("Triangle cut short by the end of the file (in \"t.smd\", at the end of the file)"));
+    EXPECT_EQ(ErrorReading(model1 + Text({"0 0 0 0 0 0 1 0 0", "0 0 0 0 0 0 1 0 0"})),
+              QStringLiteral("\"end\" of the triangles not found (in \"t.smd\", at the end of the file)"));
+    EXPECT_EQ(ErrorReading(model1 + Text({"0 0 0 0 0 0 1 0", "0 0 0 0 0 0 1 0 0", "end"})),
+              QStringLiteral("A vertex line (bone id, position, normal, s, t) needs 9 tokens, got 8 "
+                             "(in \"t.smd\", line 12)"));
+    EXPECT_EQ(ErrorReading(model1 + Text({"b 0 0 0 0 0 1 0 0", "0 0 0 0 0 0 1 0 0", "end"})),
+              QStringLiteral("Vertex bone id \"b\" is not an integer (in \"t.smd\", line 12)"));
+}
+
+TEST(SMDRead, BlankLinesBeforeKeywordsAndTrailingSpaceOnThemAreAccepted)
+{
+    const std::string text = Text({"", "version 1", "", "nodes", "", "  0 \"a\"  -1", " \t", "1 \"b\" 0", "end\t",
+                                   "", "skeleton ", "", "time 0", "0 1 2 3 4 5 6", "", "time 1", "1 1 1 1 1 1 1",
+                                   "   ", "end", "", "triangles", "", "0 0 0 0 0 0 1 0 0", "0 0 0 0 0 0 1 0 0",
+                                   "0 0 0 0 0 0 1 0 0", "end  ", "anything after is ignored"});
+    const TSMDFile file = Read(text);
+    ASSERT_EQ(file.Nodes.size(), 2u);
+    EXPECT_EQ(file.Nodes[1].Line, 8);
+    ASSERT_EQ(file.Frames.size(), 2u);
+    EXPECT_EQ(file.Frames[1].Positions[1], (TSMDVector{1, 1, 1}));
+    // Inside the triangles an empty line is a material name.
+    ASSERT_EQ(file.Runs.size(), 1u);
+    EXPECT_EQ(file.Runs[0].MaterialName, QString());
+    EXPECT_EQ(file.Runs[0].Line, 22);
+    EXPECT_EQ(file.Triangles.size(), 1u);
+}
+
+TEST(SMDRead, ModelFileGivesNodesFramesAndTriangleRunsInFileOrder)
+{
+    const std::string text = "version 1\r\nnodes\r\n0 \"Bip01 Pelvis\" -1\r\n1 \"arm\" 0\r\n2 leg 0\r\nend\r\n"
+                             "skeleton\r\ntime 0\r\n0 1.5 -2 3e1 0.25 0,5 -1\r\n2 4 5 6 7 8 9\r\nend\r\n"
+                             "triangles\r\nskin.bmp\r\n"
+                             "0 1 2 3 4 5 6 0.5 0.25\r\n"
+                             "1 1 2 3 4 5 6 0.5 0.25 ignored\r\n"
+                             "0 9 9 9 0 0 1 1 1 1 2 1.0\r\n"
+                             "skin.bmp\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n"
+                             "cloth.bmp\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n"
+                             "skin.bmp\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n"
+                             "end\r\n";
+    const TSMDFile file = Read(text, {}, QStringLiteral("Stick.smd"));
+    EXPECT_TRUE(file.IsModel);
+    EXPECT_TRUE(file.HasTriangles);
+    ASSERT_EQ(file.Nodes.size(), 3u);
+    EXPECT_EQ(file.Nodes[0].Name, QStringLiteral("Bip01 Pelvis"));
+    EXPECT_EQ(file.Nodes[0].ParentId, -1);
+    EXPECT_EQ(file.Nodes[2].Id, 2);
+    EXPECT_EQ(file.Nodes[2].Name, QStringLiteral("leg"));
+    EXPECT_EQ(file.Nodes[2].ParentId, 0);
+    EXPECT_EQ(file.Nodes[2].Line, 5);
+    EXPECT_EQ(file.BoneCount, 3);
+    EXPECT_EQ(file.FrameBase, 0);
+
+    // Bone 1 is missing: a zero vector stands in its place.
+    ASSERT_EQ(file.Frames.size(), 1u);
+    EXPECT_EQ(file.Frames[0].Name, QStringLiteral("time 0 Stick.smd"));
+    EXPECT_EQ(file.Frames[0].Positions, (std::vector<TSMDVector>{{1.5f, -2, 30}, Zero, {4, 5, 6}}));
+    // "0,5" splits at its comma: the rotation reads 0.25, 0 and 5, and the
+    // -1 is left over.
+    EXPECT_EQ(file.Frames[0].Rotations, (std::vector<TSMDVector>{{0.25f, 0, 5}, Zero, {7, 8, 9}}));
+
+    // skin, skin, cloth, skin: three runs.
+    ASSERT_EQ(file.Runs.size(), 3u);
+    EXPECT_EQ(file.Runs[0].MaterialName, QStringLiteral("skin.bmp"));
+    EXPECT_EQ(file.Runs[0].TriangleCount, 2u);
+    EXPECT_EQ(file.Runs[1].MaterialName, QStringLiteral("cloth.bmp"));
+    EXPECT_EQ(file.Runs[1].FirstTriangle, 2u);
+    EXPECT_EQ(file.Runs[1].Line, 21);
+    EXPECT_EQ(file.Runs[2].MaterialName, QStringLiteral("skin.bmp"));
+    EXPECT_EQ(file.Runs[2].FirstTriangle, 3u);
+    EXPECT_EQ(file.Runs[2].TriangleCount, 1u);
+    ASSERT_EQ(file.Triangles.size(), 4u);
+
+    const TSMDTriangle& first = file.Triangles[0];
+    EXPECT_EQ(first.Corners[0].BoneId, 0);
+    EXPECT_EQ(first.Corners[0].Position, (TSMDVector{1, 2, 3}));
+    EXPECT_EQ(first.Corners[0].Normal, (TSMDVector{4, 5, 6}));
+    EXPECT_EQ(first.Corners[0].S, 0.5f);
+    EXPECT_EQ(first.Corners[0].T, 0.25f);
+    EXPECT_EQ(first.Corners[0].Line, 14);
+    // Ten tokens: the bone is token 0; twelve: token 10.
+    EXPECT_EQ(first.Corners[1].BoneId, 1);
+    EXPECT_EQ(first.Corners[2].BoneId, 2);
+    EXPECT_EQ(first.Corners[2].Position, (TSMDVector{9, 9, 9}));
+}
+
+TEST(SMDRead, AddedFileAppendsFramesAfterTheSkeletonsOwnAndSkipsItsNodes)
+{
+    const TSMDFile model = Read(Skeleton5Header + Text({"0 0 0 0 0 0 0", "end", "triangles", "end"}), {},
+                                QStringLiteral("Stick.smd"));
+    EXPECT_EQ(model.FrameBase, 0);
+    ASSERT_EQ(model.Frames.size(), 1u);
+    EXPECT_EQ(model.Frames[0].Positions.size(), 5u);
+
+    // Node lines of an added file are not read: even broken ones pass.
+    std::string animation = Text({"version 1", "nodes", "not a node", "end", "skeleton"});
+    for (int i = 0; i < 31; ++i)
+        animation += "time " + std::to_string(i) + "\n 4 1 1 1 0 0 0\n";
+    animation += "end\n";
+    const TSMDFile added = Read(animation, {true, 5, int(model.Frames.size())}, QStringLiteral("Anime_Pas.smd"));
+    EXPECT_FALSE(added.IsModel);
+    EXPECT_TRUE(added.Nodes.empty());
+    EXPECT_EQ(added.BoneCount, 5);
+    EXPECT_EQ(added.FrameBase, 1);
+    ASSERT_EQ(added.Frames.size(), 31u);
+    EXPECT_EQ(added.Frames[0].Name, QStringLiteral("time 0 Anime_Pas.smd"));
+    EXPECT_EQ(added.Frames[30].Name, QStringLiteral("time 30 Anime_Pas.smd"));
+    EXPECT_EQ(added.Frames[30].Positions, (std::vector<TSMDVector>{Zero, Zero, Zero, Zero, {1, 1, 1}}));
+    EXPECT_FALSE(added.HasTriangles);
+}
+
+TEST(SMDRead, FramesArePaddedAsWrittenAndNeverBeyondTheBones)
+{
+    const auto frame = [](std::initializer_list<const char*> bones) {
+        std::string text = Skeleton5Header;
+        for (const char* bone : bones)
+            text.append(bone).append("\n");
+        return Read(text + "end\n", AfterFiveBoneModel).Frames.at(0);
+    };
+    const TSMDFrame gaps = frame({"0 1 1 1 0 0 0", "1 2 2 2 0 0 0", "3 3 3 3 0 0 -1"});
+    EXPECT_EQ(gaps.Positions, (std::vector<TSMDVector>{{1, 1, 1}, {2, 2, 2}, Zero, {3, 3, 3}, Zero}));
+    EXPECT_EQ(gaps.Rotations, (std::vector<TSMDVector>{Zero, Zero, Zero, {0, 0, -1}, Zero}));
+    // A bone below the entries present is appended all the same.
+    const TSMDFrame unordered = frame({"2 2 2 2 0 0 0", "0 1 1 1 0 0 0"});
+    EXPECT_EQ(unordered.Positions, (std::vector<TSMDVector>{Zero, Zero, {2, 2, 2}, {1, 1, 1}, Zero}));
+
+    const std::string five = Skeleton5Header + Text({"0 0 0 0 0 0 0", "1 0 0 0 0 0 0", "2 0 0 0 0 0 0",
+                                                     "3 0 0 0 0 0 0", "4 0 0 0 0 0 0"});
+    EXPECT_EQ(ErrorReading(five + Text({"4 0 0 0 0 0 0", "end"}), AfterFiveBoneModel),
+              QStringLiteral("Invalid number of bones in frame 2: more entries than the 5 bones (in \"t.smd\", line 16)"));
+    // Neither a huge nor a negative index reaches memory.
+    EXPECT_EQ(ErrorReading(Skeleton5Header + Text({"2147483647 0 0 0 0 0 0", "end"}), AfterFiveBoneModel),
+              QStringLiteral("Invalid number of bones in frame 2: bone index 2147483647 is not below the 5 bones "
+                             "(in \"t.smd\", line 11)"));
+    EXPECT_EQ(ErrorReading(Skeleton5Header + Text({" -2147483648 0 0 0 0 0 0", "end"}), AfterFiveBoneModel),
+              QStringLiteral("Negative bone index -2147483648 in frame 2 (in \"t.smd\", line 11)"));
+    // A skeleton of very many bones with a file of empty frames would fill
+    // gigabytes with zeros: refused once it passes what the file's size allows.
+    EXPECT_EQ(ErrorReading(Text({"version 1", "nodes", "end", "skeleton", "time 0", "end"}), {true, 50'000'000, 0}),
+              QStringLiteral("Frame 1 leaves out more bones than a file of this size may (in \"t.smd\", line 6)"));
+}
+
+TEST(SMDRead, TriangleLineAnywhereMakesAModelButOnlyOneRightAfterTheSkeletonIsRead)
+{
+    const std::string upper = Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "time 0", "0 0 0 0 0 0 0",
+                                    "end", "TRIANGLES", "garbage"});
+    const TSMDFile file = Read(upper);
+    EXPECT_TRUE(file.IsModel);
+    EXPECT_FALSE(file.HasTriangles);
+    EXPECT_TRUE(file.Triangles.empty());
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+TSMDFile SmallModel()
+{
+    TSMDFile file;
+    file.Nodes = {{0, QStringLiteral("root bone"), -1, 0}, {1, QStringLiteral("arm"), 0, 0}};
+    file.Frames = {{QStringLiteral("ignored"), 0, {{1, -2.5f, 0}, {0.1234567f, 10, -0.0000004f}},
+                    {{0, 1.5707964f, 0}, {-3.1415927f, 0, 123.4567891f}}}};
+    file.HasTriangles = true;
+    const TSMDCorner a{0, {1, 2, 3}, {0, 0, 1}, 0.5f, 0.25f, 0};
+    const TSMDCorner b{1, {-1.23456f, 0, 0}, {0, 1, 0}, 1, 0.33333334f, 0};
+    const TSMDCorner c{1, {0, 0.00014f, 100}, {1, 0, 0}, 0, 1, 0};
+    file.Triangles = {{{a, b, c}}, {{c, b, a}}};
+    file.Runs = {{QStringLiteral("skin.bmp"), 0, 0, 1}, {QStringLiteral("cloth.bmp"), 0, 1, 1}};
+    return file;
+}
+
+} // namespace
+
+TEST(SMDWrite, WritesTheExactLinesOfTheFormat)
+{
+    const QByteArray expected = "version 1\r\nnodes\r\n"
+                                "  0 \"root bone\"  -1\r\n"
+                                "  1 \"arm\"   0\r\n"
+                                "end\r\n"
+                                "skeleton\r\n"
+                                "time 0\r\n"
+                                "  0 1.000000 -2.500000 0.000000 0.000000 1.570796 0.000000\r\n"
+                                "  1 0.123457 10.000000 -0.000000 -3.141593 0.000000 123.456787\r\n"
+                                "end\r\n"
+                                "triangles\r\n"
+                                "skin.bmp\r\n"
+                                "  0 1.0000 2.0000 3.0000 0.0000 0.0000 1.0000 0.5000 0.2500\r\n"
+                                "  1 -1.2346 0.0000 0.0000 0.0000 1.0000 0.0000 1.0000 0.3333\r\n"
+                                "  1 0.0000 0.0001 100.0000 1.0000 0.0000 0.0000 0.0000 1.0000\r\n"
+                                "cloth.bmp\r\n"
+                                "  1 0.0000 0.0001 100.0000 1.0000 0.0000 0.0000 0.0000 1.0000\r\n"
+                                "  1 -1.2346 0.0000 0.0000 0.0000 1.0000 0.0000 1.0000 0.3333\r\n"
+                                "  0 1.0000 2.0000 3.0000 0.0000 0.0000 1.0000 0.5000 0.2500\r\n"
+                                "end\r\n";
+    EXPECT_EQ(WriteSMD(SmallModel(), QStringLiteral("w.smd")), expected);
+
+    // Without frames there is no skeleton section; without mesh objects no
+    // triangles section.
+    TSMDFile bare;
+    bare.Nodes = {{1234, QStringLiteral("x"), 7, 0}};
+    EXPECT_EQ(WriteSMD(bare, QStringLiteral("w.smd")), QByteArray("version 1\r\nnodes\r\n1234 \"x\"   7\r\nend\r\n"));
+}
+
+TEST(SMDWrite, RefusesNamesThatWouldReadBackAsOtherData)
+{
+    TSMDFile quoted = SmallModel();
+    quoted.Nodes[1].Name = QStringLiteral("say \"hi\"");
+    EXPECT_EQ(ErrorOf([&] { WriteSMD(quoted, QStringLiteral("w.smd")); }),
+              QStringLiteral("The bone name \"say \"hi\"\" (a quote or line break in it) cannot be written to \"w.smd\""));
+    TSMDFile broken = SmallModel();
+    broken.Runs[0].MaterialName = QStringLiteral("two\nlines");
+    EXPECT_NE(ErrorOf([&] { WriteSMD(broken, QStringLiteral("w.smd")); }), QStringLiteral("(no error)"));
+    TSMDFile ending = SmallModel();
+    ending.Runs[1].MaterialName = QStringLiteral("end ");
+    EXPECT_EQ(ErrorOf([&] { WriteSMD(ending, QStringLiteral("w.smd")); }),
+              QStringLiteral("The material name \"end \" cannot be written to \"w.smd\""));
+}
+
+TEST(SMDWrite, ReadingWrittenTextGivesTheRecordsRounded)
+{
+    const QByteArray text = WriteSMD(SmallModel(), QStringLiteral("w.smd"));
+    const TSMDFile file = ParseSMD(text, QStringLiteral("w.smd"), {});
+    ASSERT_EQ(file.Nodes.size(), 2u);
+    EXPECT_EQ(file.Nodes[0].Name, QStringLiteral("root bone"));
+    EXPECT_EQ(file.Nodes[1].ParentId, 0);
+    ASSERT_EQ(file.Frames.size(), 1u);
+    EXPECT_EQ(file.Frames[0].Name, QStringLiteral("time 0 w.smd"));
+    EXPECT_EQ(file.Frames[0].Positions,
+              (std::vector<TSMDVector>{{1, -2.5f, 0}, {0.123457f, 10, -0.0f}}));
+    EXPECT_EQ(file.Frames[0].Rotations,
+              (std::vector<TSMDVector>{{0, 1.570796f, 0}, {-3.141593f, 0, 123.456787f}}));
+    ASSERT_EQ(file.Runs.size(), 2u);
+    EXPECT_EQ(file.Runs[1].MaterialName, QStringLiteral("cloth.bmp"));
+    ASSERT_EQ(file.Triangles.size(), 2u);
+    const TSMDCorner& b = file.Triangles[0].Corners[1];
+    EXPECT_EQ(b.BoneId, 1);
+    EXPECT_EQ(b.Position, (TSMDVector{-1.2346f, 0, 0}));
+    EXPECT_EQ(b.T, 0.3333f);
+    EXPECT_EQ(file.Triangles[1].Corners[0].Position, (TSMDVector{0, 0.0001f, 100}));
+}
