@@ -6,6 +6,7 @@
 #include "GL3DSVectorFile.h"
 #include "GLGLSMVectorFile.h"
 #include "GLMD2VectorFile.h"
+#include "GLSMDVectorFile.h"
 
 #include <algorithm>
 
@@ -102,4 +103,5 @@ void RegisterVectorFileFormats()
     RegisterMeshFormat<TGL3DSVectorFile>(QStringLiteral("3ds"), QStringLiteral("3D Studio files"));
     RegisterMeshFormat<TGL3DSVectorFile>(QStringLiteral("prj"), QStringLiteral("3D Studio project files"));
     RegisterMeshFormat<TGLMD2VectorFile>(QStringLiteral("md2"), QStringLiteral("Quake II model files"));
+    RegisterMeshFormat<TGLSMDVectorFile>(QStringLiteral("smd"), QStringLiteral("Half-Life SMD files"));
 }

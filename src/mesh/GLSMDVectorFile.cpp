@@ -1,0 +1,305 @@
+#include "GLSMDVectorFile.h"
+
+#include "Exceptions.h"
+#include "FaceGroups.h"
+#include "GLActor.h"
+#include "GLBaseMesh.h"
+#include "GLMaterialLibrary.h"
+#include "SMD.h"
+#include "Skeleton.h"
+#include "SkeletonMeshObject.h"
+
+#include <cstring>
+#include <unordered_map>
+
+namespace
+{
+TAffineVector ToAffine(const TSMDVector& v)
+{
+    return {v.X, v.Y, v.Z};
+}
+
+TSMDVector ToSMD(const TAffineVector& v)
+{
+    return {v.X, v.Y, v.Z};
+}
+
+void CopyVectors(const std::vector<TSMDVector>& from, TAffineVectorList& to)
+{
+    to.SetCount(static_cast<int>(from.size()));
+    for (size_t i = 0; i < from.size(); ++i)
+        to[static_cast<int>(i)] = ToAffine(from[i]);
+}
+
+// Texture coordinates are shared by exact bits, as a linear search for the
+// first equal item would share them, but in constant time per corner.
+class TTexCoordIndex
+{
+public:
+    explicit TTexCoordIndex(TAffineVectorList& texCoords) : FTexCoords(texCoords)
+    {
+        for (int i = 0; i < texCoords.Count(); ++i)
+            FIndex.try_emplace(KeyOf(texCoords[i]), i);
+    }
+
+    int FindOrAdd(const TAffineVector& texCoord)
+    {
+        const auto [found, added] = FIndex.try_emplace(KeyOf(texCoord), FTexCoords.Count());
+        if (added)
+            FTexCoords.Add(texCoord);
+        return found->second;
+    }
+
+private:
+    struct TKey
+    {
+        std::uint32_t Bits[3];
+        friend bool operator==(const TKey&, const TKey&) = default;
+    };
+    struct THash
+    {
+        size_t operator()(const TKey& key) const
+        {
+            return (size_t(key.Bits[0]) * 0x9E3779B1u) ^ (size_t(key.Bits[1]) * 0x85EBCA77u) ^ key.Bits[2];
+        }
+    };
+    static TKey KeyOf(const TAffineVector& v)
+    {
+        TKey key;
+        std::memcpy(key.Bits, &v, sizeof(key.Bits));
+        return key;
+    }
+
+    TAffineVectorList& FTexCoords;
+    std::unordered_map<TKey, int, THash> FIndex;
+};
+
+void CollectNodes(const TSkeletonBoneList& bones, int parentId, std::vector<TSMDNode>& nodes)
+{
+    for (int i = 0; i < bones.Count(); ++i)
+    {
+        const TSkeletonBone& bone = bones[i];
+        nodes.push_back({bone.BoneID, bone.Name, parentId, 0});
+        CollectNodes(bone, bone.BoneID, nodes);
+    }
+}
+
+TSMDFrame FrameRecord(const TSkeletonFrame& frame)
+{
+    TSMDFrame record;
+    for (int j = 0; j < frame.Position.Count(); ++j)
+    {
+        record.Positions.push_back(ToSMD(frame.Position[j]));
+        record.Rotations.push_back(ToSMD(j < frame.Rotation.Count() ? frame.Rotation[j] : TAffineVector{}));
+    }
+    return record;
+}
+
+// Every complete triple of a face group's corners, with the corner's vertex
+// bone in slot 0, its normal and its texture coordinates.
+void CollectTriangles(const TSkeletonMeshObject& object, const TFGVertexIndexList& group,
+                      std::vector<TSMDTriangle>& triangles)
+{
+    const auto* const indexed = dynamic_cast<const TFGVertexNormalTexIndexList*>(&group);
+    const TIntegerList& vertices = group.VertexIndices;
+    auto cornerOf = [&](int position)
+    {
+        const int vi = vertices[position];
+        if (vi < 0 || vi >= object.Vertices.Count())
+            throw EAssertionFailed(QStringLiteral("Vertex index %1 out of range").arg(vi));
+        const int ni = indexed != nullptr && position < indexed->NormalIndices.Count() ? indexed->NormalIndices[position] : vi;
+        const int ti = indexed != nullptr && position < indexed->TexCoordIndices.Count() ? indexed->TexCoordIndices[position] : vi;
+        TSMDCorner corner;
+        corner.BoneId = vi < object.BoneWeightsCount() && object.BoneSlots() > 0 ? object.VerticesBonesWeights(vi)[0].BoneID : 0;
+        corner.Position = ToSMD(object.Vertices[vi]);
+        corner.Normal = ni < object.Normals.Count() ? ToSMD(object.Normals[ni]) : TSMDVector{};
+        if (ti < object.TexCoords.Count())
+        {
+            corner.S = object.TexCoords[ti].X;
+            corner.T = object.TexCoords[ti].Y;
+        }
+        return corner;
+    };
+    for (int first = 0; first + 2 < vertices.Count(); first += 3)
+        triangles.push_back({{cornerOf(first), cornerOf(first + 1), cornerOf(first + 2)}});
+}
+} // namespace
+
+void TGLSMDVectorFile::LoadFromStream(QIODevice& stream)
+{
+    TGLBaseMesh& owner = Owner();
+    TSkeleton& skeleton = owner.Skeleton();
+    TSMDContext context;
+    context.OwnerHasMeshObjects = owner.MeshObjects().Count() > 0;
+    context.BoneCount = skeleton.RootBones().CountBones() - 1;
+    context.FrameCount = skeleton.Frames().Count();
+    const TSMDFile file = ParseSMD(stream.readAll(), ResourceName(), context);
+    if (!file.IsModel)
+        MeshObjectToFill(file);
+    CheckCornerBones(file);
+
+    AddBones(file);
+    AddFrames(file);
+    AddAnimation(file);
+    if (file.IsModel)
+    {
+        TSkeletonMeshObject& object = MeshObjectToFill(file);
+        if (file.HasTriangles)
+            AddTriangles(file, object);
+    }
+}
+
+// An animation fills the mesh object a model brought before it.
+TSkeletonMeshObject& TGLSMDVectorFile::MeshObjectToFill(const TSMDFile& file)
+{
+    TMeshObjectList& objects = Owner().MeshObjects();
+    if (file.IsModel)
+    {
+        auto& object = objects.Add<TSkeletonMeshObject>();
+        object.SetMode(momFaceGroups);
+        return object;
+    }
+    auto* const object = dynamic_cast<TSkeletonMeshObject*>(&objects[0]);
+    if (object == nullptr)
+        throw EInvalidVectorFile(QStringLiteral("SMD is an animation, but the first mesh object of the mesh it is "
+                                                "added to has no skeleton (in \"%1\")")
+                                     .arg(file.FileName));
+    return *object;
+}
+
+// Corners may name bones of a model loaded earlier, which only the skeleton
+// knows; they are checked before anything of the file is added.
+void TGLSMDVectorFile::CheckCornerBones(const TSMDFile& file) const
+{
+    TSkeleton& skeleton = Owner().Skeleton();
+    const bool fileBones = !file.Nodes.empty();
+    for (const TSMDTriangle& triangle : file.Triangles)
+        for (const TSMDCorner& corner : triangle.Corners)
+        {
+            const bool known = fileBones ? corner.BoneId >= 0 && corner.BoneId < static_cast<int>(file.Nodes.size())
+                                         : skeleton.BoneByID(corner.BoneId) != nullptr;
+            if (!known)
+                throw EInvalidVectorFile(QStringLiteral("Vertex bound to bone %1, which the skeleton does not have "
+                                                        "(in \"%2\", line %3)")
+                                             .arg(corner.BoneId)
+                                             .arg(file.FileName)
+                                             .arg(corner.Line));
+        }
+}
+
+// Nodes list parents before their children, so each parent is found among
+// the bones made so far.
+void TGLSMDVectorFile::AddBones(const TSMDFile& file)
+{
+    TSkeleton& skeleton = Owner().Skeleton();
+    for (const TSMDNode& node : file.Nodes)
+    {
+        TSkeletonBoneList* const parent =
+            node.ParentId == -1 ? static_cast<TSkeletonBoneList*>(&skeleton.RootBones())
+                                : skeleton.RootBones().FindBoneByID(node.ParentId);
+        if (parent == nullptr)
+            throw EAssertionFailed(QStringLiteral("Bone %1 read before its parent %2").arg(node.Id).arg(node.ParentId));
+        auto* const bone = new TSkeletonBone(parent);
+        bone->BoneID = node.Id;
+        bone->Name = node.Name;
+    }
+    skeleton.FlushBoneByIDCache();
+}
+
+void TGLSMDVectorFile::AddFrames(const TSMDFile& file)
+{
+    TSkeletonFrameList& frames = Owner().Skeleton().Frames();
+    for (const TSMDFrame& record : file.Frames)
+    {
+        TSkeletonFrame& frame = frames.Add();
+        frame.Name = record.Name;
+        frame.TransformMode = sftRotation;
+        CopyVectors(record.Positions, frame.Position);
+        CopyVectors(record.Rotations, frame.Rotation);
+    }
+}
+
+void TGLSMDVectorFile::AddAnimation(const TSMDFile& file)
+{
+    auto* const actor = qobject_cast<TGLActor*>(&Owner());
+    if (actor == nullptr)
+        return;
+    TActorAnimation& animation = actor->Animations()->Add();
+    animation.SetName(SMDAnimationName(file.FileName));
+    animation.SetReference(aarSkeleton);
+    animation.SetStartFrame(file.FrameBase);
+    animation.SetEndFrame(Owner().Skeleton().Frames().Count() - 1);
+}
+
+void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& object)
+{
+    if (object.BoneSlots() < 1)
+        object.SetBoneSlots(1);
+    TTexCoordIndex texCoords(object.TexCoords);
+    for (const TSMDMaterialRun& run : file.Runs)
+    {
+        auto& group = object.FaceGroups().Add<TFGVertexNormalTexIndexList>();
+        group.SetMode(fgmmTriangles);
+        group.MaterialName = run.MaterialName;
+        RegisterMaterial(run.MaterialName);
+        for (const TSMDTriangle& triangle : file.TrianglesOf(run))
+            for (const TSMDCorner& corner : triangle.Corners)
+            {
+                const int vi = object.FindOrAddVertex(corner.BoneId, ToAffine(corner.Position), ToAffine(corner.Normal));
+                group.Add(vi, vi, texCoords.FindOrAdd({corner.S, corner.T, 0}));
+            }
+    }
+    // The vertices are bound in the pose of the skeleton's first frame.
+    Owner().Skeleton().RootBones().UpdateGlobalMatrices();
+    object.PrepareInvertedMeshes();
+}
+
+void TGLSMDVectorFile::RegisterMaterial(const QString& name)
+{
+    TGLMaterialLibrary* const library = Owner().MaterialLibrary();
+    if (library == nullptr || library->LibMaterialByName(name) != nullptr)
+        return;
+    if (name.compare(QLatin1String("null.bmp"), Qt::CaseInsensitive) == 0)
+    {
+        library->AddMaterial(name);
+        return;
+    }
+    try
+    {
+        library->AddTextureMaterial(name, name);
+    }
+    catch (const ETextureLoadError&)
+    {
+        if (!Owner().IgnoreMissingTextures())
+            throw;
+    }
+}
+
+void TGLSMDVectorFile::SaveToStream(QIODevice& stream)
+{
+    const TGLBaseMesh& owner = Owner();
+    const TSkeleton& skeleton = owner.Skeleton();
+    TSMDFile file;
+    CollectNodes(skeleton.RootBones(), -1, file.Nodes);
+    for (int i = 0; i < skeleton.Frames().Count(); ++i)
+        file.Frames.push_back(FrameRecord(skeleton.Frames()[i]));
+    file.HasTriangles = owner.MeshObjects().Count() > 0;
+    for (int i = 0; i < owner.MeshObjects().Count(); ++i)
+    {
+        const auto* const object = dynamic_cast<const TSkeletonMeshObject*>(&owner.MeshObjects()[i]);
+        if (object == nullptr)
+            continue;
+        for (int g = 0; g < object->FaceGroups().Count(); ++g)
+        {
+            const auto* const group = dynamic_cast<const TFGVertexIndexList*>(&object->FaceGroups()[g]);
+            if (group == nullptr)
+                continue;
+            const size_t first = file.Triangles.size();
+            CollectTriangles(*object, *group, file.Triangles);
+            file.Runs.push_back({group->MaterialName, 0, first, file.Triangles.size() - first});
+        }
+    }
+    const QByteArray text = WriteSMD(file, ResourceName());
+    if (stream.write(text) != text.size())
+        throw EFOpenError(QStringLiteral("Cannot write \"%1\". %2").arg(ResourceName(), stream.errorString()));
+}
