@@ -12,7 +12,9 @@ using namespace Body;
 namespace
 {
 
-constexpr int LimbSides = 10;
+// Multiples of four, so that a ring has points straight down, up and to
+// either side: a foot's sole then reaches the floor exactly.
+constexpr int LimbSides = 12;
 constexpr int LimbCapRings = 3;
 constexpr int HeadSides = 16;
 constexpr int HeadCapRings = 6;
@@ -49,7 +51,8 @@ std::vector<TRing> CapsuleProfile(const TVec3& from, const TVec3& to, const TVec
         rings.push_back({from + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle),
                          std::cos(angle)});
     }
-    for (int i = 0; i <= capRings; ++i)
+    // A ball has no tube between its caps: its equator is one ring, not two.
+    for (int i = from == to ? 1 : 0; i <= capRings; ++i)
     {
         const double angle = quarter * i / capRings;
         rings.push_back({to + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle),
