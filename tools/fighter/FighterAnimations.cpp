@@ -222,7 +222,7 @@ const TAnimationScript Touche{
     .Keys = {
         {.Frame = 1, .Ease = eaOut, .Pelvis = TVec3{-3, 0, -3.5}, .Spine = TVec3{0, -10, 0},
          .Chest = TVec3{0, -14, 8}, .Neck = TVec3{0, -10, 12}, .Head = TVec3{0, -25, 25},
-         .LeftHand = TVec3{8, 9, 36}, .RightHand = TVec3{2, -9, 36}},
+         .LeftHand = TVec3{10, 8, 35}, .RightHand = TVec3{4, -7, 35}},
         {.Frame = 3, .Pelvis = TVec3{-3, 0, -3.5}, .Spine = TVec3{0, -8, 0}, .Chest = TVec3{0, -12, 6},
          .Neck = TVec3{0, -8, 12}, .Head = TVec3{0, -18, 22}},
     }};

@@ -19,11 +19,12 @@ TVec3 SquareTo(const TVec3& v, const TVec3& axis, const TVec3& fallback)
     return Normalized(fallback - axis * Dot(fallback, axis));
 }
 
-TRotation SegmentRotation(const TVec3& direction, const TVec3& front)
+// Both segments turn about the same axis, square to the plane they bend in,
+// so the middle joint's rotation is one hinge angle that never flips sides.
+TRotation SegmentRotation(const TVec3& direction, const TVec3& hinge)
 {
     const TVec3 z = -direction;
-    const TVec3 x = SquareTo(front, z, {0, 0, 1});
-    return {{x, Cross(z, x), z}};
+    return {{Cross(hinge, z), hinge, z}};
 }
 
 } // namespace
@@ -41,8 +42,11 @@ TLimbSolution SolveLimb(const TVec3& root, const TVec3& target, const double upp
     const TVec3 bend = SquareTo(pole, axis, {1, 0, 0});
     const TVec3 joint = root + axis * along + bend * out;
     const TVec3 end = root + axis * reach;
-    return {SegmentRotation(Normalized(joint - root), front), SegmentRotation(Normalized(end - joint), front), joint,
-            end};
+    const TVec3 upper = Normalized(joint - root);
+    TVec3 hinge = Normalized(Cross(axis, bend));
+    if (Dot(Cross(hinge, -axis), front) < 0)
+        hinge = -hinge;
+    return {SegmentRotation(upper, hinge), SegmentRotation(Normalized(end - joint), hinge), joint, end};
 }
 
 } // namespace Fighter
