@@ -20,8 +20,8 @@ constexpr double GroundPerFrame = 25 / FramesPerSecond;
 
 // The animations in the order the fight adds them after the model, so the
 // first starts at frame 1.
-constexpr std::array<const char*, 11> LoadOrder{"Anime_Pause", "Anime_Pas",  "Anime_Arriere", "Anime_Accroupi",
-                                                "Combo1_1",    "Combo1_2",   "Combo1_3",      "Anime_Saut",
+constexpr std::array<const char*, 11> LoadOrder{"Anime_Pause", "Anime_Pas",    "Anime_Arriere", "Anime_Accroupi",
+                                                "Combo1_1",    "Combo1_2",     "Combo1_3",      "Anime_Saut",
                                                 "Anime_Mur",   "Anime_Touche", "Anime_Mort"};
 
 // Absolute frames the fight tests: the back step's push runs while
@@ -65,9 +65,9 @@ struct THit
     int ClearUntil;                // up to this frame the strike has not landed yet:
     double ClearBelow;             // its limb (every limb, for the first hit) stays short of this reach
     bool EveryLimbClear;
-    int FramesNeeded;              // the fight reads the hit up to this length
-    const char* ChainedFrom;       // the hit it may be switched from at the same relative frame,
-    int SharedUntil;               // up to the end of that hit's chain window
+    int FramesNeeded;        // the fight reads the hit up to this length
+    const char* ChainedFrom; // the hit it may be switched from at the same relative frame,
+    int SharedUntil;         // up to the end of that hit's chain window
 };
 
 // The first hit lands after the lunge's first frames; the chain windows close
@@ -93,9 +93,15 @@ public:
     // Reports what makes the motion unreadable; the rest needs none of it.
     bool Readable(std::vector<std::string>& failures)
     {
-        for (const auto& [name, bone] : {std::pair{"Pelvis", &FPelvis}, {"Chest", &FChest}, {"Head", &FHead},
-                                         {"L_Hand", &FHands[0]}, {"R_Hand", &FHands[1]}, {"L_Foot", &FAnkles[0]},
-                                         {"R_Foot", &FAnkles[1]}, {"L_Toe", &FToes[0]}, {"R_Toe", &FToes[1]}})
+        for (const auto& [name, bone] : {std::pair{"Pelvis", &FPelvis},
+                                         {"Chest", &FChest},
+                                         {"Head", &FHead},
+                                         {"L_Hand", &FHands[0]},
+                                         {"R_Hand", &FHands[1]},
+                                         {"L_Foot", &FAnkles[0]},
+                                         {"R_Foot", &FAnkles[1]},
+                                         {"L_Toe", &FToes[0]},
+                                         {"R_Toe", &FToes[1]}})
         {
             const auto found = std::find(FMotion.BoneNames.begin(), FMotion.BoneNames.end(), name);
             if (found == FMotion.BoneNames.end())
@@ -131,10 +137,7 @@ public:
     const TVec3& Head(const int frame) const { return At(frame, FHead); }
 
     // Height of an ankle over where it stands in the model's own frame.
-    double Lift(const int frame, const TSide side) const
-    {
-        return At(frame, FAnkles[side]).Z - At(0, FAnkles[side]).Z;
-    }
+    double Lift(const int frame, const TSide side) const { return At(frame, FAnkles[side]).Z - At(0, FAnkles[side]).Z; }
     bool Grounded(const int frame, const TSide side) const { return Lift(frame, side) <= OnGround; }
     bool BothGrounded(const int frame) const { return Grounded(frame, sdLeft) && Grounded(frame, sdRight); }
     bool BothLifted(const int frame) const { return !Grounded(frame, sdLeft) && !Grounded(frame, sdRight); }
@@ -355,7 +358,8 @@ private:
         }
         for (int frame = BackPushFirst; frame <= BackPushLast; ++frame)
             if (!FView.BothLifted(frame))
-                Fail(Words("Anime_Arriere: a foot is on the ground at frame ", frame, " while the fighter is pushed back"));
+                Fail(Words("Anime_Arriere: a foot is on the ground at frame ", frame,
+                           " while the fighter is pushed back"));
         for (const int frame : {BackPushFirst - 1, BackPushLast + 1})
             if (!FView.BothGrounded(frame))
                 Fail(Words("Anime_Arriere: a foot is off the ground at frame ", frame, ", outside the push"));
@@ -377,8 +381,8 @@ private:
                        CrouchHold));
         for (int frame = CrouchHold + 1; frame <= CrouchHoldRunOn; ++frame)
             if (FView.PoseDistance(frame, CrouchHold) > HeldStill)
-                Fail(Words("Anime_Accroupi: frame ", frame, " differs from the held crouch of frame ", CrouchHold, " by ",
-                           FView.PoseDistance(frame, CrouchHold), " units"));
+                Fail(Words("Anime_Accroupi: frame ", frame, " differs from the held crouch of frame ", CrouchHold,
+                           " by ", FView.PoseDistance(frame, CrouchHold), " units"));
         for (int frame = range->StartFrame; frame <= range->EndFrame; ++frame)
             if (!FView.BothGrounded(frame))
                 Fail(Words("Anime_Accroupi: a foot leaves the ground at frame ", frame));
@@ -465,7 +469,8 @@ private:
             Fail(Words("Anime_Saut: the feet are never tucked up (", tuck, " units)"));
         for (int frame = range->StartFrame + JumpLandingLatest; frame <= range->EndFrame; ++frame)
             if (!FView.BothGrounded(frame))
-                Fail(Words("Anime_Saut: a foot is off the ground at +", frame - range->StartFrame, " after the landing"));
+                Fail(Words("Anime_Saut: a foot is off the ground at +", frame - range->StartFrame,
+                           " after the landing"));
     }
 
     void CheckHitTaken()

@@ -37,11 +37,11 @@ struct TStrikeMeasure
 
 struct TFighterMeasures
 {
-    int CrouchLowestFrame = -1; // absolute
-    double CrouchDepth = 0;     // pelvis drop below its first frame
+    int CrouchLowestFrame = -1;             // absolute
+    double CrouchDepth = 0;                 // pelvis drop below its first frame
     std::vector<int> BackHopAirborneFrames; // absolute frames with both feet off the ground
-    int JumpTakeOffFrame = -1; // relative: the last frame on the ground before the feet leave it
-    int JumpLandingFrame = -1; // relative: the first frame back on the ground
+    int JumpTakeOffFrame = -1;              // relative: the last frame on the ground before the feet leave it
+    int JumpLandingFrame = -1;              // relative: the first frame back on the ground
     TStrikeMeasure Jab, Cross, Kick;
     double StrideSpeed = 0;     // mean backward speed of planted feet in the walk, model units a second
     double StrideDeviation = 0; // largest departure of one planted step from 1.25 units a frame

@@ -21,21 +21,32 @@ struct TVec3
     friend bool operator==(const TVec3&, const TVec3&) = default;
 };
 
-inline double Dot(const TVec3& a, const TVec3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+inline double Dot(const TVec3& a, const TVec3& b)
+{
+    return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
+}
 inline TVec3 Cross(const TVec3& a, const TVec3& b)
 {
     return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
 }
-inline double Length(const TVec3& a) { return std::sqrt(Dot(a, a)); }
+inline double Length(const TVec3& a)
+{
+    return std::sqrt(Dot(a, a));
+}
 inline TVec3 Normalized(const TVec3& a)
 {
     const double length = Length(a);
     return length > 0 ? a * (1.0 / length) : a;
 }
-inline TVec3 Lerp(const TVec3& a, const TVec3& b, const double t) { return a + (b - a) * t; }
 
-constexpr double Radians(const double degrees) { return degrees * std::numbers::pi / 180.0; }
-inline TVec3 Radians(const TVec3& degrees) { return {Radians(degrees.X), Radians(degrees.Y), Radians(degrees.Z)}; }
+constexpr double Radians(const double degrees)
+{
+    return degrees * std::numbers::pi / 180.0;
+}
+inline TVec3 Radians(const TVec3& degrees)
+{
+    return {Radians(degrees.X), Radians(degrees.Y), Radians(degrees.Z)};
+}
 
 // A 3x3 rotation; Row[i] is where the local axis i points.
 struct TRotation
@@ -79,7 +90,10 @@ struct TTransform
     TVec3 Position;
 };
 
-inline TVec3 operator*(const TVec3& p, const TTransform& t) { return p * t.Rotation + t.Position; }
+inline TVec3 operator*(const TVec3& p, const TTransform& t)
+{
+    return p * t.Rotation + t.Position;
+}
 
 // local then parent: the global transform of a child.
 inline TTransform operator*(const TTransform& local, const TTransform& parent)

@@ -11,8 +11,8 @@ namespace
 
 template <class T> struct TChannel
 {
-    std::optional<T> TKeyPose::* Key;
-    T TStance::* Value;
+    std::optional<T> TKeyPose::*Key;
+    T TStance::*Value;
 };
 
 constexpr TChannel<TVec3> VectorChannels[] = {
@@ -77,8 +77,8 @@ template <class T> T Interpolate(const std::vector<TChannelKey<T>>& keys, const 
 }
 
 template <class T>
-void SampleChannel(const TAnimationScript& script, const TChannel<T>& channel, const double frame,
-                   const TStance& start, const double startFrame, const TStance& guard, TStance& out)
+void SampleChannel(const TAnimationScript& script, const TChannel<T>& channel, const double frame, const TStance& start,
+                   const double startFrame, const TStance& guard, TStance& out)
 {
     const auto keys = ChannelKeys(script, channel, {startFrame, start.*channel.Value, eaInOut}, guard.*channel.Value);
     out.*channel.Value = Interpolate(keys, frame);

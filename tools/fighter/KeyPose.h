@@ -19,9 +19,9 @@ struct TStance
     TVec3 Pelvis;     // position of the pelvis
     TVec3 PelvisTurn; // angles of the pelvis
     TVec3 Spine, Chest, Neck, Head;
-    TVec3 LeftHand, RightHand;         // wrists, from the pelvis, along the model axes
-    TVec3 LeftFoot, RightFoot;         // ankles where they stand on the ground
-    TVec3 LeftFootTurn, RightFootTurn; // feet angles in the model's axes
+    TVec3 LeftHand, RightHand;          // wrists, from the pelvis, along the model axes
+    TVec3 LeftFoot, RightFoot;          // ankles where they stand on the ground
+    TVec3 LeftFootTurn, RightFootTurn;  // feet angles in the model's axes
     double LeftLift = 0, RightLift = 0; // ankles raised above where they stand
 };
 

@@ -21,7 +21,10 @@ TVec3 NearestTurns(const TVec3& angles, const TVec3& near)
     return {NearestTurn(angles.X, near.X), NearestTurn(angles.Y, near.Y), NearestTurn(angles.Z, near.Z)};
 }
 
-double Distance2(const TVec3& a, const TVec3& b) { return Dot(a - b, a - b); }
+double Distance2(const TVec3& a, const TVec3& b)
+{
+    return Dot(a - b, a - b);
+}
 
 } // namespace
 

@@ -35,8 +35,8 @@ TLimbSolution SolveLimb(const TVec3& root, const TVec3& target, const double upp
     const TVec3 toTarget = target - root;
     const TVec3 axis = Length(toTarget) > 1e-9 ? Normalized(toTarget) : TVec3{0, 0, -1};
     // Never quite straight, so the bend keeps its side from frame to frame.
-    const double reach = std::clamp(Length(toTarget), std::abs(upperLength - lowerLength) + 1e-3,
-                                    (upperLength + lowerLength) * 0.99999);
+    const double reach =
+        std::clamp(Length(toTarget), std::abs(upperLength - lowerLength) + 1e-3, (upperLength + lowerLength) * 0.99999);
     const double along = (upperLength * upperLength - lowerLength * lowerLength + reach * reach) / (2 * reach);
     const double out = std::sqrt(std::max(0.0, upperLength * upperLength - along * along));
     const TVec3 bend = SquareTo(pole, axis, {1, 0, 0});

@@ -13,11 +13,10 @@ struct TLimbSolution
     TVec3 Joint, End;       // where the middle joint and the end land
 };
 
-// A segment hangs along its local -Z in the bind pose; both segments take
-// the bend's hinge as their local Y, signed so that the upper segment's local
-// +X, taken along the line from root to target, leans towards `front`. A
-// target out of reach gets a straight limb
-// pointing at it.
+// A segment hangs along its local -Z in the bind pose. Both segments take the
+// bend's hinge as their local Y, signed so that local +X, seen along the line
+// from root to target, leans towards `front`. A target out of reach gets a
+// straight limb pointing at it.
 TLimbSolution SolveLimb(const TVec3& root, const TVec3& target, double upperLength, double lowerLength,
                         const TVec3& pole, const TVec3& front);
 

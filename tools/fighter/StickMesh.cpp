@@ -48,21 +48,21 @@ std::vector<TRing> CapsuleProfile(const TVec3& from, const TVec3& to, const TVec
     for (int i = 0; i <= capRings; ++i)
     {
         const double angle = -quarter + quarter * i / capRings;
-        rings.push_back({from + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle),
-                         std::cos(angle)});
+        rings.push_back(
+            {from + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle), std::cos(angle)});
     }
     // A ball has no tube between its caps: its equator is one ring, not two.
     for (int i = from == to ? 1 : 0; i <= capRings; ++i)
     {
         const double angle = quarter * i / capRings;
-        rings.push_back({to + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle),
-                         std::cos(angle)});
+        rings.push_back(
+            {to + axis * (radius * std::sin(angle)), radius * std::cos(angle), std::sin(angle), std::cos(angle)});
     }
     return rings;
 }
 
-TSkinVertex RingVertex(const int bone, const TRing& ring, const TSurfaceFrame& frame, const int side,
-                       const int sides, const double t)
+TSkinVertex RingVertex(const int bone, const TRing& ring, const TSurfaceFrame& frame, const int side, const int sides,
+                       const double t)
 {
     const double angle = 2 * std::numbers::pi * side / sides;
     const TVec3 out = frame.Side * std::cos(angle) + frame.Across * std::sin(angle);
@@ -87,8 +87,8 @@ void AddBand(std::vector<TSkinTriangle>& mesh, const int bone, const TRing& lowe
     }
 }
 
-void AddCapsule(std::vector<TSkinTriangle>& mesh, const int bone, const TVec3& from, const TVec3& to,
-                const TVec3& axis, const double radius, const int sides, const int capRings)
+void AddCapsule(std::vector<TSkinTriangle>& mesh, const int bone, const TVec3& from, const TVec3& to, const TVec3& axis,
+                const double radius, const int sides, const int capRings)
 {
     const TSurfaceFrame frame = FrameAround(axis);
     const std::vector<TRing> rings = CapsuleProfile(from, to, axis, radius, capRings);
@@ -97,8 +97,7 @@ void AddCapsule(std::vector<TSkinTriangle>& mesh, const int bone, const TVec3& f
         AddBand(mesh, bone, rings[i - 1], rings[i], frame, sides, (i - 1) / last, i / last);
 }
 
-void AddLimb(std::vector<TSkinTriangle>& mesh, const int bone, const TVec3& from, const TVec3& to,
-             const double radius)
+void AddLimb(std::vector<TSkinTriangle>& mesh, const int bone, const TVec3& from, const TVec3& to, const double radius)
 {
     AddCapsule(mesh, bone, from, to, Normalized(to - from), radius, LimbSides, LimbCapRings);
 }

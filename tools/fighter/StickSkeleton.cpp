@@ -29,6 +29,4 @@ const std::array<TBoneDef, BoneCount> StickBones{{
     {"R_Toe", bnRightFoot, Toe},
 }};
 
-static_assert(Heel.Z == Toe.Z);
-
 } // namespace Fighter

@@ -38,7 +38,7 @@ enum TBone : int
 struct TBoneDef
 {
     std::string_view Name;
-    int Parent; // -1 for the root
+    int Parent;   // -1 for the root
     TVec3 Offset; // from the parent, in the bind pose
 };
 

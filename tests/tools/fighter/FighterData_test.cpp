@@ -30,12 +30,15 @@ struct TPlannedAnimation
 
 // The load order of the fight and the frame counts that put the crouch hold
 // at frame 55 and the back step's push at frames 36 to 44.
-constexpr TPlannedAnimation Plan[] = {{"Anime_Pause", 7},  {"Anime_Pas", 24},    {"Anime_Arriere", 16},
+constexpr TPlannedAnimation Plan[] = {{"Anime_Pause", 7},     {"Anime_Pas", 24},  {"Anime_Arriere", 16},
                                       {"Anime_Accroupi", 19}, {"Combo1_1", 15},   {"Combo1_2", 25},
-                                      {"Combo1_3", 32},    {"Anime_Saut", 32},   {"Anime_Mur", 10},
-                                      {"Anime_Touche", 10}, {"Anime_Mort", 30}};
+                                      {"Combo1_3", 32},       {"Anime_Saut", 32}, {"Anime_Mur", 10},
+                                      {"Anime_Touche", 10},   {"Anime_Mort", 30}};
 
-std::string PathOf(const std::string& name) { return FighterDir + "/" + name + ".smd"; }
+std::string PathOf(const std::string& name)
+{
+    return FighterDir + "/" + name + ".smd";
+}
 
 std::vector<TVec3> Positions(const SmdTest::TSmdFile& file, const std::vector<SmdTest::TBoneKey>& frame)
 {
@@ -193,8 +196,8 @@ TEST(FighterData, ModelStandsOnTheFloorAndNoPoseSinksItsSkin)
             double frameLowest = 1e9;
             for (const auto& triangle : model.Triangles)
                 for (const SmdTest::TVertex& vertex : triangle)
-                    frameLowest = std::min(frameLowest, SmdTest::Skin(vertex.Position, bind[vertex.Bone],
-                                                                       posed[vertex.Bone])[2]);
+                    frameLowest =
+                        std::min(frameLowest, SmdTest::Skin(vertex.Position, bind[vertex.Bone], posed[vertex.Bone])[2]);
             EXPECT_GE(frameLowest, -35.05) << planned.Name << " frame " << frame;
         }
     }

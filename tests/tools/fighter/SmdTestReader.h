@@ -109,7 +109,10 @@ inline TVec Times(const TVec& v, const TRot& m)
     return out;
 }
 
-inline TRot Times(const TRot& a, const TRot& b) { return {Times(a[0], b), Times(a[1], b), Times(a[2], b)}; }
+inline TRot Times(const TRot& a, const TRot& b)
+{
+    return {Times(a[0], b), Times(a[1], b), Times(a[2], b)};
+}
 
 // The rotation about X, then Y, then Z of a frame's bone, for row vectors.
 inline TRot BoneRotation(const TVec& angles)
@@ -159,8 +162,8 @@ inline TVec Skin(const TVec& vertex, const TGlobal& bind, const TGlobal& posed)
     // The inverse of a rotation is its transpose: project on its rows.
     TVec local{};
     for (int row = 0; row < 3; ++row)
-        local[row] = offset[0] * bind.Rotation[row][0] + offset[1] * bind.Rotation[row][1] +
-                     offset[2] * bind.Rotation[row][2];
+        local[row] =
+            offset[0] * bind.Rotation[row][0] + offset[1] * bind.Rotation[row][1] + offset[2] * bind.Rotation[row][2];
     TVec out = Times(local, posed.Rotation);
     for (int axis = 0; axis < 3; ++axis)
         out[axis] += posed.Position[axis];
