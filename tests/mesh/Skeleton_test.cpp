@@ -198,6 +198,7 @@ TEST(Skeleton, BonesAreFoundDepthFirstByIdAndByExactNameAndCounted)
     EXPECT_EQ(skeleton.BoneByID(4), nullptr);
     EXPECT_EQ(skeleton.BoneByID(-1), nullptr);
     EXPECT_EQ(skeleton.BoneByID(2147483647), nullptr);
+    EXPECT_NE(AssertionMessage([] { TSkeletonBone orphan(nullptr); }), "(no assertion failure)");
     // A bone added after a lookup is found.
     TSkeletonBone& tail = AddBone(hip, 5, "Tail");
     EXPECT_EQ(skeleton.BoneByID(5), &tail);
