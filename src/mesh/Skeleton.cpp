@@ -73,15 +73,29 @@ void CheckSameBoneCounts(const TSkeletonFrame& a, const TSkeletonFrame& b)
 void InterpolateRotations(const TSkeletonFrame& a, const TSkeletonFrame& b, float t, TSkeletonFrame& pose)
 {
     if (pose.TransformMode == sftRotation)
+    {
         pose.Rotation.AngleLerp(a.Rotation, b.Rotation, t);
+        pose.Quaternion.Clear();
+    }
     else
+    {
         pose.Quaternion.Lerp(a.Quaternion, b.Quaternion, t);
+        pose.Rotation.Clear();
+    }
 }
 
 void SetColor(std::uint32_t color)
 {
     glColor4ub(static_cast<GLubyte>(color), static_cast<GLubyte>(color >> 8), static_cast<GLubyte>(color >> 16),
                static_cast<GLubyte>(color >> 24));
+}
+
+// A bone lives in a list: its owner must exist before it.
+TSkeletonBoneList& CheckedOwner(TSkeletonBoneList* owner)
+{
+    if (!owner)
+        throw EAssertionFailed(QStringLiteral("A skeleton bone needs an owner"));
+    return *owner;
 }
 
 const float* Translation(const TMatrix& m)
@@ -205,7 +219,7 @@ void TSkeletonRootBoneList::DrawSkeleton(TRenderContextInfo& info)
     glPopAttrib();
 }
 
-TSkeletonBone::TSkeletonBone(TSkeletonBoneList* owner) : TSkeletonBoneList(owner->Skeleton()), FOwner(owner)
+TSkeletonBone::TSkeletonBone(TSkeletonBoneList* owner) : TSkeletonBoneList(CheckedOwner(owner).Skeleton()), FOwner(owner)
 {
     owner->Adopt(this);
 }

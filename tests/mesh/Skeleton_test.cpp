@@ -125,18 +125,21 @@ TEST(Skeleton, LocalMatricesApplyXThenYThenZAndCarryThePosition)
                                                          {{0, 0, 0}, {0, 0, HalfPi}},
                                                          {{0, 0, 0}, {HalfPi, HalfPi, 0}},
                                                          {{0, 0, 0}, {HalfPi, 0, HalfPi}},
+                                                         {{0, 0, 0}, {0, HalfPi, HalfPi}},
                                                          {{4, 5, 6}, {0, 0, 0}},
                                                      });
     const std::vector<TMatrix>& m = frame.LocalMatrices();
-    ASSERT_EQ(m.size(), 6u);
+    ASSERT_EQ(m.size(), 7u);
     ExpectMatrixNear(m[0], Rows({1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {1, 2, 3}));
     ExpectMatrixNear(m[1], Rows({0, 0, -1}, {0, 1, 0}, {1, 0, 0}));
     ExpectMatrixNear(m[2], Rows({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}));
-    // Rx(90) x Ry(90) and Rx(90) x Rz(90), multiplied out by hand.
+    // Rx(90) x Ry(90), Rx(90) x Rz(90) and Ry(90) x Rz(90), multiplied out
+    // by hand.
     ExpectMatrixNear(m[3], Rows({0, 0, -1}, {1, 0, 0}, {0, -1, 0}));
     ExpectMatrixNear(m[4], Rows({0, 1, 0}, {0, 0, 1}, {1, 0, 0}));
+    ExpectMatrixNear(m[5], Rows({0, 0, -1}, {-1, 0, 0}, {0, 1, 0}));
     // No angle: an exact identity rotation.
-    EXPECT_EQ(m[5], Rows({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {4, 5, 6}));
+    EXPECT_EQ(m[6], Rows({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {4, 5, 6}));
 }
 
 TEST(Skeleton, LocalMatricesAreCachedUntilFlushedAndFollowTheQuaternionsInThatMode)
@@ -195,6 +198,7 @@ TEST(Skeleton, BonesAreFoundDepthFirstByIdAndByExactNameAndCounted)
     EXPECT_EQ(skeleton.BoneByID(4), nullptr);
     EXPECT_EQ(skeleton.BoneByID(-1), nullptr);
     EXPECT_EQ(skeleton.BoneByID(2147483647), nullptr);
+    EXPECT_NE(AssertionMessage([] { TSkeletonBone orphan(nullptr); }), "(no assertion failure)");
     // A bone added after a lookup is found.
     TSkeletonBone& tail = AddBone(hip, 5, "Tail");
     EXPECT_EQ(skeleton.BoneByID(5), &tail);
@@ -266,6 +270,8 @@ TEST(Skeleton, AngleInterpolationTakesTheShorterArcAndCopiesEndsAndEqualTriples)
     const TMatrix3 toB = Multiply(Transposed(m), AnglesMatrix3(b));
     ExpectMatrix3Near(fromA, toB, 1e-5);
     EXPECT_NEAR(Trace(fromA), 2, 1e-5);
+    // 3.5 radians about Z is reached faster the other way round.
+    EXPECT_NEAR(Interpolated({0, 0, 0}, {0, 0, 3.5f}, 0.5f).Z, -(2 * 3.14159265f - 3.5f) / 2, 1e-5f);
     // Not what averaging the angles gives.
     EXPECT_GT(MaxDifference(m, AnglesMatrix3(HalfPi / 2, HalfPi / 2, 0)), 0.1);
 
