@@ -96,11 +96,12 @@ TGlyph LetterS()
     AddArc(lowerBack, lower, radius - half, radius - half, 90, -150);
     outline.insert(outline.end(), lowerBack.rbegin(), lowerBack.rend());
     outline.insert(outline.end(), back.rbegin(), back.rend());
-    // The two arcs of each side meet in one point: keep it once.
+    // The two arcs of each side meet in one point: keep it once. Circles
+    // would leave the S narrower than the other letters: widen it to 0.8.
     TPolygon2 unique;
     for (const TVec2 p : outline)
         if (unique.empty() || std::hypot(p.X - unique.back().X, p.Y - unique.back().Y) > 1e-9)
-            unique.push_back(p);
+            unique.push_back({0.4 + (p.X - 0.4) * 4 / 3, p.Y});
     return {{{unique, {}}}, 0.8};
 }
 

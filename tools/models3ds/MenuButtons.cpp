@@ -14,7 +14,10 @@ constexpr double ViewerWidth = 1450;
 constexpr double ViewerHeight = 930;
 constexpr double PixelsPerSlope = 39.9998664855957 * 2 * 96 / 25.4;
 
-constexpr double LetterDepth = 0.35;
+// Thin, because the words lie far out to the side of a very wide view:
+// deeper letters would show so much of their sides that these would close
+// the gaps and holes of the letters next to them.
+constexpr double LetterDepth = 0.1;
 } // namespace
 
 // The free forms' stored orientation (direction (0, 1, 0), up (-1, 0, 0))

@@ -4,28 +4,29 @@
 
 namespace
 {
-// The pose in body units (about 1.76 tall, feet at z = 0): the front leg
+// The pose in body units (about 1.7 tall, feet at z = 0): the front leg
 // forward and bent, the back leg braced, the front fist out at head height
 // and the rear fist guarding the chin. The front limbs are the ones nearer
 // the viewer.
-constexpr TVec3 Hip{0, 0, 0.95};
-constexpr TVec3 Neck{0.09, 0, 1.44};
-constexpr TVec3 HeadCentre{0.13, 0, 1.63};
+constexpr TVec3 Hip{0, 0, 0.88};
+constexpr TVec3 Neck{0.11, 0, 1.38};
+constexpr TVec3 HeadCentre{0.16, 0, 1.57};
 constexpr double HeadRadius = 0.12;
 
-constexpr TVec3 FrontHip{0.02, -0.05, 0.95}, FrontKnee{0.30, -0.06, 0.55}, FrontAnkle{0.36, -0.06, 0.07};
-constexpr TVec3 BackHip{-0.02, 0.05, 0.95}, BackKnee{-0.24, 0.06, 0.52}, BackAnkle{-0.46, 0.06, 0.08};
-constexpr TVec3 FrontShoulder{0.10, -0.07, 1.41}, FrontElbow{0.33, -0.09, 1.26}, FrontFist{0.56, -0.08, 1.47};
-constexpr TVec3 BackShoulder{0.07, 0.07, 1.41}, BackElbow{0.19, 0.09, 1.16}, BackFist{0.27, 0.07, 1.49};
+constexpr TVec3 FrontHip{0.02, -0.05, 0.88}, FrontKnee{0.34, -0.06, 0.50}, FrontAnkle{0.36, -0.06, 0.07};
+constexpr TVec3 BackHip{-0.02, 0.05, 0.88}, BackKnee{-0.22, 0.06, 0.47}, BackAnkle{-0.50, 0.06, 0.08};
+constexpr TVec3 FrontShoulder{0.12, -0.07, 1.35}, FrontElbow{0.36, -0.09, 1.22}, FrontFist{0.58, -0.08, 1.42};
+constexpr TVec3 BackShoulder{0.09, 0.07, 1.35}, BackElbow{0.21, 0.09, 1.10}, BackFist{0.30, 0.07, 1.43};
 
 constexpr double LimbRadius = 0.045;
 constexpr double BodyRadius = 0.065;
 constexpr int BarSides = 12;
 
-// Scales body units to the model: 1.76 body units are 0.47 model units,
-// which the menu's scale of 55 shows about 780 pixels tall.
+// Scales body units to the model: 1.7 body units are 0.45 model units,
+// which the menu's scale of 55 shows about 750 pixels tall.
 constexpr double ModelPerBodyUnit = 0.267;
-constexpr double BodyMiddle = 0.88;
+constexpr double BodyMiddle = 0.85;
+constexpr double DepthFactor = 0.3;
 
 TMeshPart Ball(const TVec3 centre, const double radius)
 {
@@ -76,8 +77,11 @@ std::vector<TMeshPart> StickFighter()
         Limb("LegFront", FrontHip, FrontKnee, FrontAnkle, FrontAnkle + TVec3{0.06, 0, -0.025}, footRadii),
         Limb("LegBack", BackHip, BackKnee, BackAnkle, BackAnkle + TVec3{0.06, 0, -0.035}, footRadii),
     };
+    // Flattened front to back: at the menu's scale a round head would stand
+    // nearly two units out towards the camera, and the wide view would stretch
+    // it far beyond its outline.
     const TTransform toModel{{ModelPerBodyUnit, 0, 0},
-                             {0, ModelPerBodyUnit, 0},
+                             {0, ModelPerBodyUnit * DepthFactor, 0},
                              {0, 0, ModelPerBodyUnit},
                              {0, 0, -BodyMiddle * ModelPerBodyUnit}};
     for (TMeshPart& part : parts)

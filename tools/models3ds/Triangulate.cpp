@@ -102,6 +102,38 @@ void Bridge(TRing& ring, const TRing& hole, const std::vector<TVec2>& points)
     ring = std::move(joined);
 }
 
+bool SegmentsMeet(const TVec2 a, const TVec2 b, const TVec2 c, const TVec2 d)
+{
+    const double abc = Turn(a, b, c), abd = Turn(a, b, d), cda = Turn(c, d, a), cdb = Turn(c, d, b);
+    if (abc == 0 && abd == 0)
+        return std::max(a.X, b.X) >= std::min(c.X, d.X) && std::max(c.X, d.X) >= std::min(a.X, b.X) &&
+               std::max(a.Y, b.Y) >= std::min(c.Y, d.Y) && std::max(c.Y, d.Y) >= std::min(a.Y, b.Y);
+    return ((abc <= 0 && abd >= 0) || (abc >= 0 && abd <= 0)) && ((cda <= 0 && cdb >= 0) || (cda >= 0 && cdb <= 0));
+}
+
+// Ear clipping of a crossing outline would quietly draw something wrong, so
+// any two edges that meet, other than neighbours at their shared corner,
+// stop the cut.
+void CheckSimple(const std::vector<TRing>& rings, const std::vector<TVec2>& points)
+{
+    struct TEdge
+    {
+        int From, To;
+    };
+    std::vector<TEdge> edges;
+    for (const TRing& ring : rings)
+        for (size_t i = 0; i < ring.size(); ++i)
+            edges.push_back({ring[i], ring[(i + 1) % ring.size()]});
+    for (size_t i = 0; i < edges.size(); ++i)
+        for (size_t j = i + 1; j < edges.size(); ++j)
+        {
+            const TEdge e = edges[i], f = edges[j];
+            const bool neighbours = e.To == f.From || f.To == e.From;
+            if (!neighbours && SegmentsMeet(points[e.From], points[e.To], points[f.From], points[f.To]))
+                throw std::invalid_argument("the polygon's edges cross or touch");
+        }
+}
+
 bool IsEar(const TRing& ring, const std::vector<TVec2>& points, const size_t i)
 {
     const size_t n = ring.size();
@@ -174,6 +206,9 @@ TTriangulation Triangulate(const TPolygon2& outline, const std::vector<TPolygon2
         holeRings.push_back(RingOf(hole, static_cast<int>(result.Points.size()), false));
         result.Points.insert(result.Points.end(), hole.begin(), hole.end());
     }
+    std::vector<TRing> all{ring};
+    all.insert(all.end(), holeRings.begin(), holeRings.end());
+    CheckSimple(all, result.Points);
     // Rightmost holes first, so that each bridge meets only the outline and
     // holes already joined to it.
     std::sort(holeRings.begin(), holeRings.end(), [&](const TRing& a, const TRing& b) {

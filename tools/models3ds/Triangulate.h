@@ -21,6 +21,6 @@ struct TTriangulation
 double TwiceSignedArea(const TPolygon2& polygon);
 
 // The outline and holes may run either way round; holes must lie inside the
-// outline and apart from each other. A polygon that cannot be cut into ears
-// (it crosses itself) raises std::invalid_argument.
+// outline and apart from each other. Edges that cross or touch, or fewer
+// than 3 corners, raise std::invalid_argument.
 TTriangulation Triangulate(const TPolygon2& outline, const std::vector<TPolygon2>& holes = {});
