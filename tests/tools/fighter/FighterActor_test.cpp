@@ -1,5 +1,6 @@
 // The generated fighter loaded the way the fight loads it, into an actor of
 // our engine, and its motion checked from the actor's own skeleton.
+#include "../GameModelPlacement.h"
 #include "FighterChecks.h"
 
 #include "mesh/GLActor.h"
@@ -7,7 +8,6 @@
 #include "mesh/Skeleton.h"
 #include "mesh/VectorFile.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,11 +21,6 @@ using namespace Fighter;
 namespace
 {
 const QString ComboDir = QStringLiteral(STICKFIGHT_GAME_DIR "/Combo");
-
-// The animation files in the order the fight adds them.
-const char* const AnimationFiles[] = {"Anime_Pause", "Anime_Pas",  "Anime_Arriere", "Anime_Accroupi",
-                                      "Combo1_1",    "Combo1_2",   "Combo1_3",      "Anime_Saut",
-                                      "Anime_Mur",   "Anime_Touche", "Anime_Mort"};
 
 // Model units: the soles rest on z = -35 in the standing pose, the head's top
 // is at z = 45.
@@ -42,20 +37,15 @@ protected:
     {
         if (FindFormatByExtension(QStringLiteral("smd")) == nullptr)
             RegisterVectorFileFormats();
-        const QString previous = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(ComboDir)) << qPrintable(ComboDir);
         try
         {
             FActor->SetReference(aarSkeleton);
-            FActor->LoadFromFile(QStringLiteral("Stick.smd"));
-            for (const char* const name : AnimationFiles)
-                FActor->AddFromFile(QString::fromLatin1(name) + QStringLiteral(".smd"));
+            GameModels::LoadFighter(*FActor, ComboDir);
         }
         catch (const std::exception& error)
         {
-            ADD_FAILURE() << error.what();
+            FAIL() << error.what();
         }
-        QDir::setCurrent(previous);
     }
 
     void Pose(const int frame) const

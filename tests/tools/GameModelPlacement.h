@@ -1,0 +1,93 @@
+#pragma once
+
+// The game's meshes and actors as the menu and the fight place and load them.
+// Their windows do not load them yet, and their layouts do not hold them yet:
+// the values below are those that the menu and fight layouts give these
+// objects.
+#include "mesh/GLActor.h"
+#include "mesh/GLBaseMesh.h"
+#include "scene/GLMaterial.h"
+
+#include <QDir>
+#include <QString>
+
+#include <stdexcept>
+
+namespace GameModels
+{
+
+struct TPlacement
+{
+    TAffineVector Position, Direction, Up;
+    float Scale;
+};
+
+// Menu_Jeu: the four free forms. Their pitch, roll and turn angles are
+// recorded with the final Direction and Up, not applied again.
+inline const TPlacement Option1{{2, -8, 0}, {0, 1, 0}, {-1, 0, 0}, 1.5f};
+inline const TPlacement Play1{{2, -8, 20}, {0, 1, 0}, {-1, 0, 0}, 1.5f};
+inline const TPlacement Quit1{{-3, -13, -33}, {0, 1, 0}, {-1, 0, 0}, 2.5f};
+inline const TPlacement Rage{{0, 0, 10}, {0, 1, 0}, {-1, 0, 0}, 55};
+
+// Jeu: the town free form and the two fighters.
+inline const TPlacement GLFreeForm3{{0, -25, 0}, {0, 1, -4.37114e-08f}, {0, -4.37114e-08f, -1}, 200};
+inline const TPlacement GLActor1{{1, -0.3f, 0}, {-2.54901e-22f, 1, -4.37114e-08f}, {8.74228e-08f, 4.37114e-08f, 1}, 0.02f};
+inline const TPlacement GLActor2{{-1, -0.3f, 0}, {1.32349e-23f, 1, -4.37114e-08f}, {0, -4.37114e-08f, -1}, 0.02f};
+// Front ambient, diffuse, emission and specular of each fighter.
+inline const TColorVector Fighter1Colour{0, 0, 0, 0}; // black
+inline const TColorVector Fighter2Colour{1, 0, 0, 0}; // red
+
+// The fight's animation files, in the order it adds them.
+inline const char* const FightAnimationFiles[] = {"Anime_Pause", "Anime_Pas",     "Anime_Arriere", "Anime_Accroupi",
+                                                  "Combo1_1",    "Combo1_2",      "Combo1_3",      "Anime_Saut",
+                                                  "Anime_Mur",   "Anime_Touche",  "Anime_Mort"};
+
+inline void Place(TGLBaseSceneObject& object, const TPlacement& at)
+{
+    object.Position()->SetPoint(at.Position.X, at.Position.Y, at.Position.Z);
+    object.Direction()->SetVector(at.Direction.X, at.Direction.Y, at.Direction.Z);
+    object.Up()->SetVector(at.Up.X, at.Up.Y, at.Up.Z);
+    object.Scale()->SetVector(at.Scale, at.Scale, at.Scale);
+}
+
+inline void Colour(TGLSceneObject& object, const TColorVector& colour)
+{
+    TGLFaceProperties* const front = object.Material()->FrontProperties();
+    for (TGLColor* const component : {front->Ambient(), front->Diffuse(), front->Emission(), front->Specular()})
+        component->SetColor(colour);
+}
+
+// Runs `work` with `directory` as the current directory, and restores the
+// previous one whatever happens.
+template <class F>
+void InDirectory(const QString& directory, F&& work)
+{
+    const QString previous = QDir::currentPath();
+    if (!QDir::setCurrent(directory))
+        throw std::runtime_error("cannot enter " + directory.toStdString());
+    try
+    {
+        work();
+    }
+    catch (...)
+    {
+        QDir::setCurrent(previous);
+        throw;
+    }
+    QDir::setCurrent(previous);
+}
+
+// The fight's set-up of one fighter, run with the Combo directory current:
+// the body, the eleven animations by bare file name, then idle.
+inline void LoadFighter(TGLActor& actor, const QString& comboDir)
+{
+    InDirectory(comboDir, [&] {
+        actor.LoadFromFile(QStringLiteral("Stick.smd"));
+        for (const char* const name : FightAnimationFiles)
+            actor.AddFromFile(QString::fromLatin1(name) + QStringLiteral(".smd"));
+    });
+    actor.SetOverlaySkeleton(false);
+    actor.SwitchAnimation(QStringLiteral("Anime_Pause"), false);
+}
+
+} // namespace GameModels
