@@ -111,18 +111,35 @@ std::vector<TLoadedCorner> LoadedCorners(const TGLActor& actor)
     return corners;
 }
 
-// Assimp's corners put back in the file's order, which our groups keep.
-std::vector<TOracleCorner> OracleCornersInFileOrder(const TOracleSMD& oracle, const std::vector<TLoadedCorner>& ours)
+std::vector<std::string> MaterialPerTriangle(const std::vector<TLoadedCorner>& ours)
 {
     std::vector<std::string> materials;
     for (size_t i = 0; i < ours.size(); i += 3)
         materials.push_back(ours[i].Material.toStdString());
-    const std::vector<size_t> order = AssimpTriangleOrder(materials);
+    return materials;
+}
+
+// Assimp's corners put back in the file's order, which our groups keep.
+std::vector<TOracleCorner> OracleCornersInFileOrder(const TOracleSMD& oracle, const std::vector<TLoadedCorner>& ours)
+{
+    const std::vector<size_t> order = AssimpTriangleOrder(MaterialPerTriangle(ours));
     std::vector<TOracleCorner> corners(3 * order.size());
     for (size_t i = 0; i < order.size() && i < oracle.Triangles.size(); ++i)
         for (size_t k = 0; k < 3; ++k)
             corners[3 * order[i] + k] = oracle.Triangles[i].Corners[k];
     return corners;
+}
+
+// Our groups, regrouped the way Assimp groups, give Assimp's materials.
+void ExpectMaterialsOf(const TOracleSMD& oracle, const std::vector<TLoadedCorner>& ours)
+{
+    const std::vector<std::string> materials = MaterialPerTriangle(ours);
+    const std::vector<size_t> order = AssimpTriangleOrder(materials);
+    ASSERT_EQ(order.size(), oracle.Triangles.size());
+    int wrong = 0;
+    for (size_t i = 0; i < order.size(); ++i)
+        wrong += materials[order[i]] != oracle.Triangles[i].Material;
+    EXPECT_EQ(wrong, 0) << "triangles of another material than Assimp reads";
 }
 
 // Both readers round the same decimal text, perhaps a last bit apart.
@@ -295,6 +312,7 @@ TEST_F(SMDCorpusActor, ModelsLoadWithTheBonesFramesAndTrianglesAssimpReads)
         const std::vector<TLoadedCorner> ours = LoadedCorners(actor);
         const std::vector<TOracleCorner> theirs = OracleCornersInFileOrder(oracle, ours);
         ASSERT_EQ(ours.size(), 3 * oracle.Triangles.size());
+        ExpectMaterialsOf(oracle, ours);
         const float tolerance = 1e-6f * std::max(1.0f, Size(theirs));
         ExpectTrianglesOf(ours, theirs, tolerance);
         ExpectSharingOf(actor, ours, theirs);
