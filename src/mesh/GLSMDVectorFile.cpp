@@ -8,6 +8,7 @@
 #include "SMD.h"
 #include "Skeleton.h"
 #include "SkeletonMeshObject.h"
+#include "VectorUnit.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -133,7 +134,9 @@ void TGLSMDVectorFile::LoadFromStream(QIODevice& stream)
     context.OwnerHasMeshObjects = owner.MeshObjects().Count() > 0;
     context.BoneCount = skeleton.RootBones().CountBones() - 1;
     context.FrameCount = skeleton.Frames().Count();
-    const TSMDFile file = ParseSMD(stream.readAll(), ResourceName(), context);
+    const QByteArray bytes = stream.readAll();
+    ClearUpperVectorRegisters();
+    const TSMDFile file = ParseSMD(bytes, ResourceName(), context);
     if (!file.IsModel)
         MeshObjectToFill(file);
     CheckCornerBones(file);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <climits>
 #include <string>
 
@@ -22,9 +23,18 @@ bool IsBlankChar(const char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
 
+// Looked up rather than compared, since every byte of a data line is tested.
+constexpr std::array<bool, 256> SeparatorTable = []
+{
+    std::array<bool, 256> table{};
+    for (const char c : {' ', '\t', '\v', '\f', ','})
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
 bool IsSeparator(const char c)
 {
-    return IsBlankChar(c) || c == ',';
+    return SeparatorTable[static_cast<unsigned char>(c)];
 }
 
 bool IsDigit(const char c)
@@ -119,6 +129,69 @@ size_t NumberLength(const std::string_view token, size_t& separator)
     return i;
 }
 
+// A plain decimal as an integer of its digits over ten to the number of its
+// fraction digits.
+struct TShortDecimal
+{
+    uint64_t Digits = 0;
+    size_t FractionDigits = 0;
+    bool Negative = false;
+};
+
+// [sign] digits [separator digits] with at least one digit, no exponent, and
+// at most 19 digits after the leading zeros; nothing otherwise (the general
+// parser then decides).
+std::optional<TShortDecimal> ScanShortDecimal(const std::string_view token)
+{
+    TShortDecimal decimal;
+    size_t i = 0;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+        decimal.Negative = token[i++] == '-';
+    int significant = 0;
+    int digits = 0;
+    bool separator = false;
+    for (; i < token.size(); ++i) {
+        const char c = token[i];
+        if (IsDigit(c)) {
+            ++digits;
+            if (decimal.Digits != 0 || c != '0')
+                ++significant;
+            decimal.Digits = decimal.Digits * 10 + uint64_t(c - '0');
+            decimal.FractionDigits += separator ? 1 : 0;
+        } else if ((c == '.' || c == ',') && !separator) {
+            separator = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || significant > 19)
+        return std::nullopt;
+    return decimal;
+}
+
+// Digits below 2^53 and a power of ten up to 10^22 are exact in a double, so
+// one division or multiplication rounds the true value once, correctly; the
+// rounding to single that follows gives the correctly rounded single unless
+// the double lies exactly half-way between two singles, where the true value
+// may lie to either side. Such values, and everything else, are left to the
+// general parser.
+std::optional<float> ShortDecimal(const std::string_view token)
+{
+    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const std::optional<TShortDecimal> decimal = ScanShortDecimal(token);
+    if (!decimal || decimal->Digits > (uint64_t{1} << 53) || decimal->FractionDigits >= std::size(Powers))
+        return std::nullopt;
+    const double value = double(decimal->Digits) / Powers[decimal->FractionDigits];
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    constexpr uint64_t BelowSingle = (uint64_t{1} << 29) - 1;
+    if ((bits & BelowSingle) == uint64_t{1} << 28)
+        return std::nullopt;
+    const float single = float(value);
+    return decimal->Negative ? -single : single;
+}
+
 float FloatFromChars(const char* first, const char* last)
 {
     float value = 0;
@@ -177,18 +250,29 @@ TSMDLines::TSMDLines(std::string_view bytes)
 {
     if (bytes.starts_with(ByteOrderMark))
         bytes.remove_prefix(ByteOrderMark.size());
-    size_t start = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        FLines.push_back(bytes.substr(start, i - start));
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
+    // The next CR and the next LF are each searched for once past the last,
+    // so the bytes are scanned by the library's fast search.
+    const char* const first = bytes.data();
+    const char* const end = first + bytes.size();
+    const auto next = [end](const char* from, const char c)
+    {
+        const void* const found = std::memchr(from, c, size_t(end - from));
+        return found ? static_cast<const char*>(found) : end;
+    };
+    const char* start = first;
+    const char* cr = next(first, '\r');
+    const char* lf = next(first, '\n');
+    while (start < end) {
+        if (cr < start)
+            cr = next(start, '\r');
+        if (lf < start)
+            lf = next(start, '\n');
+        const char* const lineEnd = std::min(cr, lf);
+        FLines.push_back(std::string_view(start, size_t(lineEnd - start)));
+        if (lineEnd == end)
+            break;
+        start = lineEnd + (lineEnd == cr && lineEnd + 1 == lf ? 2 : 1);
     }
-    if (start < bytes.size())
-        FLines.push_back(bytes.substr(start));
 }
 
 TSMDTokens::TSMDTokens(const std::string_view line)
@@ -220,6 +304,8 @@ TSMDTokens::TSMDTokens(const std::string_view line)
 
 float ParseSMDFloat(const std::string_view token)
 {
+    if (const std::optional<float> value = ShortDecimal(token))
+        return *value;
     size_t separator = 0;
     if (token.empty() || NumberLength(token, separator) != token.size())
         return 0;

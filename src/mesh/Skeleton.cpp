@@ -4,6 +4,7 @@
 #include "GLBaseMesh.h"
 #include "RenderContextInfo.h"
 #include "SkeletonMeshObject.h"
+#include "VectorUnit.h"
 
 #include <GL/gl.h>
 
@@ -322,6 +323,7 @@ TSkeletonFrame& TSkeleton::ResetCurrentFrame(TSkeletonFrameTransform mode)
 
 void TSkeleton::LerpFrames(int frameIndex1, int frameIndex2, float t)
 {
+    ClearUpperVectorRegisters();
     CheckFrameIndex(FFrames, frameIndex1);
     CheckFrameIndex(FFrames, frameIndex2);
     const TSkeletonFrame& a = FFrames[frameIndex1];
@@ -334,6 +336,7 @@ void TSkeleton::LerpFrames(int frameIndex1, int frameIndex2, float t)
 
 void TSkeleton::BlendFrames(const std::vector<TBlendEntry>& entries)
 {
+    ClearUpperVectorRegisters();
     if (entries.empty())
         throw EAssertionFailed(QStringLiteral("Blending skeleton frames needs at least one entry"));
     const TBlendEntry& first = entries.front();
@@ -386,6 +389,7 @@ void TSkeleton::ApplySkinning(bool normalize)
 {
     if (!FOwner || FOwner->MeshObjects().Count() == 0)
         return;
+    ClearUpperVectorRegisters();
     FRootBones.UpdateGlobalMatrices();
     if (FColliders.Count() > 0)
         FColliders.AlignColliders(FOwner->WorldMatrix());

@@ -9,6 +9,8 @@
 
 namespace
 {
+constexpr size_t MaxKeptBoneInverses = 4096;
+
 std::uint32_t Bits(float value)
 {
     std::uint32_t bits;
@@ -223,6 +225,8 @@ void TSkeletonMeshObject::PrepareInvertedMeshes()
     if (FBoneSlots > 0 && FBoneWeightsCount < Vertices.Count())
         throw EInvalidVectorFile(
             QStringLiteral("Vertex %1 of mesh object \"%2\" has no bone weights").arg(FBoneWeightsCount).arg(Name));
+    // Many vertices share a bone: each bone's inverses are worked out once.
+    std::vector<TBoneInverses> inverses;
     std::vector<std::unique_ptr<TBaseMeshObject>> meshes;
     for (int k = 0; k < FBoneSlots; ++k)
     {
@@ -231,18 +235,36 @@ void TSkeletonMeshObject::PrepareInvertedMeshes()
         mesh->Normals.Assign(Normals);
         for (int i = 0; i < Vertices.Count(); ++i)
         {
-            const int boneID = Entries(i)[k].BoneID;
-            const TSkeletonBone* const bone = skeleton.BoneByID(boneID);
-            if (!bone)
-                FailMissingBone(i, boneID);
-            mesh->Vertices[i] = TransformPoint(Vertices[i], InvertMatrix(bone->GlobalMatrix()));
+            const TBoneInverses& bone = InversesOf(skeleton, i, Entries(i)[k].BoneID, inverses);
+            mesh->Vertices[i] = TransformPoint(Vertices[i], bone.Point);
             if (i < Normals.Count())
-                mesh->Normals[i] =
-                    TransformDirection(Normals[i], InvertMatrix(WithoutTranslation(bone->GlobalMatrix())));
+                mesh->Normals[i] = TransformDirection(Normals[i], bone.Direction);
         }
         meshes.push_back(std::move(mesh));
     }
     FBoneMatrixInvertedMeshes = std::move(meshes);
+}
+
+const TSkeletonMeshObject::TBoneInverses& TSkeletonMeshObject::InversesOf(TSkeleton& skeleton, int vertex, int boneID,
+                                                                          std::vector<TBoneInverses>& inverses) const
+{
+    const TSkeletonBone* const bone = skeleton.BoneByID(boneID);
+    if (!bone)
+        FailMissingBone(vertex, boneID);
+    const auto invert = [bone]
+    {
+        return TBoneInverses{InvertMatrix(bone->GlobalMatrix()), InvertMatrix(WithoutTranslation(bone->GlobalMatrix())),
+                             true};
+    };
+    // Kept by id for the ids a skeleton numbers densely; a stray large id is
+    // worked out each time in the last slot rather than sizing the table
+    // after it.
+    const size_t index = std::min(static_cast<size_t>(boneID), MaxKeptBoneInverses);
+    if (index >= inverses.size())
+        inverses.resize(index + 1);
+    if (index == MaxKeptBoneInverses || !inverses[index].Valid)
+        inverses[index] = invert();
+    return inverses[index];
 }
 
 void TSkeletonMeshObject::ApplyCurrentPose(bool normalize)

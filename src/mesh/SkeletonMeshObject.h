@@ -80,6 +80,17 @@ private:
         size_t operator()(const TVertexKey& key) const;
     };
 
+    // A bone's global matrix inverted, whole for points and without its
+    // translation for directions.
+    struct TBoneInverses
+    {
+        TMatrix Point;
+        TMatrix Direction;
+        bool Valid = false;
+    };
+
+    const TBoneInverses& InversesOf(TSkeleton& skeleton, int vertex, int boneID,
+                                    std::vector<TBoneInverses>& inverses) const;
     size_t Offset(int vertex) const { return static_cast<size_t>(vertex) * static_cast<size_t>(FBoneSlots); }
     const TVertexBoneWeight* Entries(int vertex) const { return FWeights.data() + Offset(vertex); }
     TSkeleton& Skeleton() const;

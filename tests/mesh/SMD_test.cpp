@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <clocale>
+#include <cmath>
+#include <random>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -130,6 +134,45 @@ TEST(SMDText, NumbersTakeDotOrCommaSignsAndExponentsAndAnythingElseIsZero)
     for (const char* bad : {"", "abc", "1.5x", "x1.5", "1e", "1e+", "-", "+", ".", ",", "e5", "1.2.3", "1,2.3",
                             "+-1", "--1", "nan", "inf", "0x10", "1e39", "-1e39", " 1", "1 "})
         EXPECT_EQ(ParseSMDFloat(bad), 0.0f) << bad;
+}
+
+// Plain decimals take a quicker road than the rest; the value must be the
+// correctly rounded single all the same, which the library's own conversion
+// gives.
+TEST(SMDText, PlainDecimalsAreRoundedExactlyAsTheLibraryRoundsThem)
+{
+    const auto library = [](const std::string& text) {
+        float value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    };
+    // Sixteen digits a hair above, and a hair below, a point half-way
+    // between two singles: the nearest double is that point itself.
+    for (const char* nearHalfWay : {"4.077673673629761", "8.028053760528565", "8.028053760528564"})
+        EXPECT_EQ(ParseSMDFloat(nearHalfWay), library(nearHalfWay)) << nearHalfWay;
+    EXPECT_NE(library("8.028053760528565"), library("8.028053760528564"));
+    EXPECT_EQ(ParseSMDFloat("-0.000000"), -0.0f);
+    EXPECT_TRUE(std::signbit(ParseSMDFloat("-0.000000")));
+    EXPECT_EQ(ParseSMDFloat("9007199254740993"), 9007199254740992.0f);
+    EXPECT_EQ(ParseSMDFloat("0.0000000000000000000001"), 1e-22f);
+    EXPECT_EQ(ParseSMDFloat("1234567890123456789"), 1234567890123456789.0f);
+
+    // Numbers as model files write them, and digits in every position.
+    std::mt19937_64 random(20240607);
+    int mismatches = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int decimals = int(random() % 12);
+        const uint64_t digits = random() % 100000000000000ull;
+        std::string text = std::to_string(digits);
+        if (decimals > 0) {
+            text.insert(0, size_t(std::max(0, decimals + 1 - int(text.size()))), '0');
+            text.insert(text.size() - size_t(decimals), ".");
+        }
+        if (random() % 2)
+            text.insert(0, "-");
+        mismatches += std::bit_cast<uint32_t>(ParseSMDFloat(text)) != std::bit_cast<uint32_t>(library(text));
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(SMDText, NumbersAndWrittenTextIgnoreACommaLocale)
