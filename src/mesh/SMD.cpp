@@ -379,7 +379,7 @@ private:
 
     TSMDTokens TokensOf(size_t index, size_t minimum, const char* layout) const;
     int32_t Integer(std::string_view token, const char* what, size_t index) const;
-    int FrameNumber() const { return FContext.FrameCount + int(FFile.Frames.size()); }
+    int64_t FrameNumber() const { return int64_t(FContext.FrameCount) + int64_t(FFile.Frames.size()); }
 
     const TSMDLines FLines;
     const QString FFileName;

@@ -70,7 +70,7 @@ std::string CommaLocale()
     std::filesystem::create_directories(dir);
     const std::string command =
         "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0 && !std::filesystem::exists(dir / "de_DE.UTF-8"))
+    if (!std::filesystem::exists(dir / "de_DE.UTF-8") && std::system(command.c_str()) != 0)
         return {};
     setenv("LOCPATH", dir.c_str(), 1);
     return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") ? "de_DE.UTF-8" : "";
@@ -356,7 +356,7 @@ TEST(SMDRead, ModelFileGivesNodesFramesAndTriangleRunsInFileOrder)
                              "skeleton\r\ntime 0\r\n0 1.5 -2 3e1 0.25 0,5 -1\r\n2 4 5 6 7 8 9\r\nend\r\n"
                              "triangles\r\nskin.bmp\r\n"
                              "0 1 2 3 4 5 6 0.5 0.25\r\n"
-                             "1 1 2 3 4 5 6 0.5 0.25 ignored\r\n"
+                             "1 1 2 3 4 5 6 0.5 0.25 1 7\r\n"
                              "0 9 9 9 0 0 1 1 1 1 2 1.0\r\n"
                              "skin.bmp\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n"
                              "cloth.bmp\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n0 0 0 0 0 0 1 0 0\r\n"
@@ -402,7 +402,7 @@ TEST(SMDRead, ModelFileGivesNodesFramesAndTriangleRunsInFileOrder)
     EXPECT_EQ(first.Corners[0].S, 0.5f);
     EXPECT_EQ(first.Corners[0].T, 0.25f);
     EXPECT_EQ(first.Corners[0].Line, 14);
-    // Ten tokens: the bone is token 0; twelve: token 10.
+    // Eleven tokens: the bone is token 0; twelve: token 10.
     EXPECT_EQ(first.Corners[1].BoneId, 1);
     EXPECT_EQ(first.Corners[2].BoneId, 2);
     EXPECT_EQ(first.Corners[2].Position, (TSMDVector{9, 9, 9}));
