@@ -124,28 +124,28 @@ void AddDoor(TMeshPart& house, const double x)
     house.Append(Box({x - 1.2, -0.9, 0}, {x + 1.2, 0, 0.18}));
 }
 
-TMeshPart HouseAt(const THouse& spec)
+TMeshPart HouseAt(const THouse& plan)
 {
     TMeshPart house;
-    const double half = spec.Width / 2;
-    house.Append(Box({-half, 0, 0}, {half, spec.Depth, spec.Eaves}));
-    house.Append(GableRoof(-half - 0.4, half + 0.4, -0.7, spec.Depth + 0.7, spec.Eaves, spec.Eaves + spec.RoofRise));
+    const double half = plan.Width / 2;
+    house.Append(Box({-half, 0, 0}, {half, plan.Depth, plan.Eaves}));
+    house.Append(GableRoof(-half - 0.4, half + 0.4, -0.7, plan.Depth + 0.7, plan.Eaves, plan.Eaves + plan.RoofRise));
     const double chimneyX = half * 0.5;
-    house.Append(Box({chimneyX - 0.45, spec.Depth * 0.6, spec.Eaves}, {chimneyX + 0.45, spec.Depth * 0.6 + 0.9,
-                                                                        spec.Eaves + spec.RoofRise + 0.8}));
-    const int columns = std::max(2, static_cast<int>(spec.Width / 2.6));
-    const int floors = std::max(2, static_cast<int>(spec.Eaves / 3.0));
+    house.Append(Box({chimneyX - 0.45, plan.Depth * 0.6, plan.Eaves}, {chimneyX + 0.45, plan.Depth * 0.6 + 0.9,
+                                                                        plan.Eaves + plan.RoofRise + 0.8}));
+    const int columns = std::max(2, static_cast<int>(plan.Width / 2.6));
+    const int floors = std::max(2, static_cast<int>(plan.Eaves / 3.0));
     const int doorColumn = columns / 2;
     for (int floor = 0; floor < floors; ++floor)
         for (int column = 0; column < columns; ++column)
         {
-            const double x = -half + spec.Width * (column + 0.5) / columns;
+            const double x = -half + plan.Width * (column + 0.5) / columns;
             if (floor == 0 && column == doorColumn)
                 AddDoor(house, x);
             else
                 AddWindow(house, x, 1.0 + floor * 3.0, 1.5);
         }
-    house.Transform(Placement(spec.Front, spec.Facing));
+    house.Transform(Placement(plan.Front, plan.Facing));
     return house;
 }
 
@@ -225,23 +225,23 @@ void AddTrees(std::vector<TMeshPart>& town)
 {
     for (size_t i = 0; i < Trees.size(); ++i)
     {
-        const TTree& spec = Trees[i];
+        const TTree& plan = Trees[i];
         TMeshPart tree;
         tree.Name = Numbered("Tree", i + 1);
-        const TTransform at = TTransform::Translation({spec.At.X, spec.At.Y, 0});
-        if (spec.Conifer)
+        const TTransform at = TTransform::Translation({plan.At.X, plan.At.Y, 0});
+        if (plan.Conifer)
         {
             tree.Append(Frustum(0.35, 0.25, 2.5, 8), at);
             for (int tier = 0; tier < 3; ++tier)
                 tree.Append(Frustum(2.6 - 0.6 * tier, 0, 4.2 - 0.6 * tier, 16),
-                            TTransform::Translation({spec.At.X, spec.At.Y, 2.0 + 2.4 * tier}));
+                            TTransform::Translation({plan.At.X, plan.At.Y, 2.0 + 2.4 * tier}));
         }
         else
         {
             tree.Append(Frustum(0.4, 0.28, 3.6, 8), at);
-            tree.Append(Ellipsoid({2.6, 2.6, 2.9}, 16, 10), TTransform::Translation({spec.At.X, spec.At.Y, 5.8}));
+            tree.Append(Ellipsoid({2.6, 2.6, 2.9}, 16, 10), TTransform::Translation({plan.At.X, plan.At.Y, 5.8}));
             tree.Append(Ellipsoid({1.6, 1.6, 1.8}, 12, 8),
-                        TTransform::Translation({spec.At.X + 1.2, spec.At.Y - 0.8, 7.6}));
+                        TTransform::Translation({plan.At.X + 1.2, plan.At.Y - 0.8, 7.6}));
         }
         town.push_back(std::move(tree));
     }
