@@ -54,6 +54,11 @@ void TApplication::Initialize()
     QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
 }
 
+QString TApplication::ExeName() const
+{
+    return FExeName.isEmpty() ? QCoreApplication::applicationFilePath() : FExeName;
+}
+
 void TApplication::Run()
 {
     if (FTerminated)

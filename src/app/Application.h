@@ -43,6 +43,11 @@ public:
 
     TForm* MainForm() const { return FMainForm; }
 
+    // The program file's full path. Tests give another, to stand the program
+    // in a data tree of their own.
+    QString ExeName() const;
+    void SetExeName(const QString& value) { FExeName = value; }
+
     // Shows a failure to the user (a message box) and returns.
     void HandleException(std::exception_ptr error);
     void ShowException(const QString& message);
@@ -71,6 +76,7 @@ private:
     void MainFormCreated(TForm* form);
 
     TForm* FMainForm = nullptr;
+    QString FExeName;
     bool FTerminated = false;
     std::vector<TForm*> FForms;
     std::vector<QPointer<TForm>> FReleasedForms;
