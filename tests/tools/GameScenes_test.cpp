@@ -1,6 +1,7 @@
 // The menu and the fight as their windows show them: each window built from
-// its stored layout, with the generated models placed and loaded as the
-// window will load them; the viewer's pixels saved for review.
+// its stored layout; the fight loads its own town and fighters, the menu's
+// generated models are placed and loaded as the menu will load them; the
+// viewer's pixels saved for review.
 #include "GameModelPlacement.h"
 
 #include "fight/Scene.h"
@@ -9,6 +10,7 @@
 
 #include "TestApplication.h"
 
+#include <QDir>
 #include <QImage>
 #include <QScreen>
 
@@ -142,39 +144,37 @@ TEST_F(GameScenes, MenuShowsItsWordsAndTheFighterWhereItsLayoutPutsThem)
 
 TEST_F(GameScenes, FightShowsBothFightersOnTheArenaFloorFacingEachOtherBeforeTheTown)
 {
+    // The fight loads its town from the start-up directory and the fighters
+    // from beside the program, as the game runs from its data tree.
+    FApplication->SetExeName(GameDir + QStringLiteral("/bin/stickfight"));
+    const QString startDirectory = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(GameDir + QStringLiteral("/bin")));
     TJeu* fight = nullptr;
     FApplication->CreateForm(fight);
-    // The picture is of one moment: the frame clock would move the actors on.
+    QDir::setCurrent(startDirectory);
+    // The picture is of one moment: the frame clock and the fight's tick
+    // would move the actors on.
     fight->GLCadencer1->SetEnabled(false);
+    fight->AsyncTimer1->SetEnabled(false);
     fight->Show();
+    ASSERT_TRUE(FShownFailures.isEmpty()) << FShownFailures.join('\n').toStdString();
 
-    auto* const town = new TGLFreeForm(fight);
-    auto* const fighter1 = new TGLActor(fight);
-    auto* const fighter2 = new TGLActor(fight);
-    const QImage arena = ViewerPixels(*fight, *fight->GLSceneViewer1, [&] {
-        Insert(*fight->GLScene1, town, fight->GLHUDText1);
-        Place(*town, GLFreeForm3);
-        InDirectory(GameDir + QStringLiteral("/bin"), [&] { town->LoadFromFile(QStringLiteral("Miniville.3ds")); });
+    TGLFreeForm* const town = fight->GLFreeForm3;
+    TGLActor* const fighter1 = fight->GLActor1;
+    TGLActor* const fighter2 = fight->GLActor2;
+    const QImage bare = ViewerPixels(*fight, *fight->GLSceneViewer1, [&] {
+        for (TGLBaseSceneObject* const object : std::initializer_list<TGLBaseSceneObject*>{town, fighter1, fighter2})
+            object->SetVisible(false);
     });
+    const QImage arena = ViewerPixels(*fight, *fight->GLSceneViewer1, [&] { town->SetVisible(true); });
     const QImage picture = ViewerPixels(*fight, *fight->GLSceneViewer1, [&] {
-        for (TGLActor* const fighter : {fighter1, fighter2})
-        {
-            Insert(*fight->GLScene1, fighter, fight->GLHUDText1);
-            fighter->SetAnimationMode(aamLoop);
-        }
-        Colour(*fighter1, Fighter1Colour);
-        Place(*fighter1, GLActor1);
-        fighter1->SetReference(aarSkeleton);
-        fighter1->SetInterval(30);
-        Colour(*fighter2, Fighter2Colour);
-        Place(*fighter2, GLActor2);
-        fighter2->SetInterval(50);
-        LoadFighter(*fighter1, GameDir + QStringLiteral("/Combo"));
-        LoadFighter(*fighter2, GameDir + QStringLiteral("/Combo"));
+        fighter1->SetVisible(true);
+        fighter2->SetVisible(true);
         // Two moments of the idle, so that the fighters are not mirror images.
         fighter1->SetCurrentFrame(fighter1->StartFrame() + 2);
         fighter2->SetCurrentFrame(fighter2->StartFrame() + 5);
     });
+    EXPECT_GT(ChangedArea(bare, arena, QRect(0, 0, 1490, 450)).width(), 1000) << "the town is not seen behind the arena";
     ASSERT_EQ(picture.size(), QSize(1490, 904));
     EXPECT_TRUE(picture.save(QStringLiteral("fight_scene.png")));
 
