@@ -9,8 +9,8 @@
 // text has grown to its usual length.
 
 // General format, 15 significant digits, no trailing zeros: fixed notation
-// for magnitudes from 1E-5 up to 15 digits before the point ("-0.3000000119",
-// "1"), scientific otherwise ("1.5E-6", "2E20").
+// for magnitudes from 1E-5 up to 15 digits before the point ("1", and a
+// single -0.3 as "-0.300000011920929"), scientific otherwise ("1.5E-6", "2E20").
 void AppendGeneral(QString& text, double value, QChar decimalPoint);
 
 // Fixed notation with one decimal ("59.9").

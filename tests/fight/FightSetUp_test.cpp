@@ -182,7 +182,7 @@ TEST_F(FightSetUpTest, FilesComeFromTheStartUpDirectoryAndFromComboBesideTheProg
     MakeDataTree();
     // Decoys where the files must not be looked for: an unreadable body in the
     // start-up directory, and a town beside the fighters that is not a model.
-    QFile decoy(TreePath("start/Stick.smd"));
+    QFile decoy(TreePath("away/start/Stick.smd"));
     ASSERT_TRUE(decoy.open(QIODevice::WriteOnly));
     decoy.write("not a model\n");
     decoy.close();
@@ -191,8 +191,9 @@ TEST_F(FightSetUpTest, FilesComeFromTheStartUpDirectoryAndFromComboBesideTheProg
     notTown.write("not a model\n");
     notTown.close();
 
-    CreateFight();
+    const TJeu& fight = CreateFight();
     EXPECT_TRUE(FShownFailures.isEmpty()) << FShownFailures.join('\n').toStdString();
+    EXPECT_GT(fight.GLFreeForm3->MeshObjects().Count(), 0) << "the town, not the decoy";
     EXPECT_EQ(SplashScreen->ProgressBar1->Position(), 25);
     EXPECT_EQ(QDir::current().canonicalPath(), QDir(TreePath("Combo")).canonicalPath());
 }

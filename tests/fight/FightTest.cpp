@@ -61,14 +61,14 @@ void TFightTest::MakeDataTree(const QString& missing)
     FTree = std::make_unique<QTemporaryDir>();
     ASSERT_TRUE(FTree->isValid());
     const QDir root(FTree->path());
-    for (const char* folder : {"start", "bin", "Combo", "Sons"})
-        ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
-    Link(GameDir + "/bin/Miniville.3ds", TreePath("start/Miniville.3ds"), missing);
+    for (const char* folder : {"away/start", "bin", "Combo", "Sons"})
+        ASSERT_TRUE(root.mkpath(QString::fromLatin1(folder)));
+    Link(GameDir + "/bin/Miniville.3ds", TreePath("away/start/Miniville.3ds"), missing);
     for (const QString& file : FighterFiles)
         Link(GameDir + "/Combo/" + file, TreePath("Combo/" + file), missing);
     Link(GameDir + "/Sons/amamaison.wav", TreePath("Sons/amamaison.wav"), missing);
     FApplication->SetExeName(TreePath("bin/stickfight"));
-    ASSERT_TRUE(QDir::setCurrent(TreePath("start")));
+    ASSERT_TRUE(QDir::setCurrent(TreePath("away/start")));
 }
 
 QString TFightTest::TreePath(const QString& relative) const

@@ -19,9 +19,9 @@ protected:
     void TearDown() override;
 
     // Stands the program in a data tree of its own: the start-up directory
-    // "start" with the town, the program's directory "bin", and "Combo" and
-    // "Sons" beside it, each file linked to the generated one. `missing` is
-    // left out.
+    // "away/start" with the town, the program's directory "bin", and "Combo"
+    // and "Sons" beside it, each file linked to the generated one. `missing`
+    // is left out. From the start-up directory "../Combo" leads nowhere.
     void MakeDataTree(const QString& missing = {});
     QString TreePath(const QString& relative) const;
     // Creates the loading window, then the fight window (which loads), then
