@@ -199,7 +199,7 @@ def layout_rect(layout, name):
 class FightView:
     """What the fight shows: fighter 1's gauge and whether fighter 1 stands."""
 
-    def __init__(self, layout, origin, shots_dir, dump_dir):
+    def __init__(self, layout, origin, shots_dir, work_dir):
         self.origin = origin
         self.shots_dir = shots_dir
         left, top, width, height = layout_rect(layout, "Vie1")
@@ -208,7 +208,7 @@ class FightView:
         self.gauge_x = range(max(left, 0) + border, left + width - border)
         left, top, width, height = layout_rect(layout, "GLSceneViewer1")
         self.viewer = (left, top, width, height)
-        self.dump = os.path.join(dump_dir, "screen.xwd")
+        self.dump = os.path.join(work_dir, "screen.xwd")
         self.full_fill = None
         self.head_rows = None
 
@@ -324,7 +324,7 @@ def fight(game, view, window, shots, log):
             press("o")
             time.sleep(0.2)
             press("o")
-            time.sleep(0.25)
+            time.sleep(0.4)
             view.save(view.grab(), "fight_combo_skeletons.png")
             press("space")
             combo_shot_taken = True
@@ -392,25 +392,25 @@ def watch_death(game, view, shots, standing, log):
         raise Failure("the program ended after the death")
 
 
-def run(arguments, processes, log):
+def run(arguments, processes, work_dir, log):
     with open(arguments.layout) as text:
         layout = json.load(text)
     start_display(processes)
     game_dir = os.path.dirname(os.path.abspath(arguments.game))
     environment = dict(os.environ, SDL_AUDIODRIVER="dummy")
-    game = processes.start(
-        [os.path.abspath(arguments.game), "--start-fight"],
-        cwd=game_dir,
-        env=environment,
-        stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL,
-    )
+    with open(os.path.join(work_dir, "game.log"), "wb") as output:
+        game = processes.start(
+            [os.path.abspath(arguments.game), "--start-fight"],
+            cwd=game_dir,
+            env=environment,
+            stdout=output,
+            stderr=subprocess.STDOUT,
+        )
     window = find_fight_window(game)
     log(f"fight window {window} on {os.environ['DISPLAY']}")
-    with tempfile.TemporaryDirectory() as dump_dir:
-        view = FightView(layout, window_origin(window), arguments.shots, dump_dir)
-        standing = fight(game, view, window, bool(arguments.shots), log)
-        watch_death(game, view, bool(arguments.shots), standing, log)
+    view = FightView(layout, window_origin(window), arguments.shots, work_dir)
+    standing = fight(game, view, window, bool(arguments.shots), log)
+    watch_death(game, view, bool(arguments.shots), standing, log)
     log("caption after the death: " + wait_for_rate(window, 5))
     press("p")
     try:
@@ -438,14 +438,25 @@ def main():
     def log(message):
         print(f"[{time.monotonic() - started:5.1f} s] {message}", flush=True)
 
-    try:
-        run(arguments, processes, log)
-    except Failure as failure:
-        print(f"FAILED: {failure}", flush=True)
-        return 1
-    finally:
-        processes.end_all()
+    with tempfile.TemporaryDirectory() as work_dir:
+        try:
+            run(arguments, processes, work_dir, log)
+        except Failure as failure:
+            print(f"FAILED: {failure}", flush=True)
+            show_game_output(work_dir)
+            return 1
+        finally:
+            processes.end_all()
     return 0
+
+
+def show_game_output(work_dir):
+    path = os.path.join(work_dir, "game.log")
+    if os.path.exists(path):
+        with open(path, errors="replace") as output:
+            lines = output.readlines()[-20:]
+        if lines:
+            print("the program's last output:\n" + "".join(lines), flush=True)
 
 
 if __name__ == "__main__":
