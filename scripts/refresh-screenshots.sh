@@ -3,16 +3,20 @@
 # them: the loading window, the fight window reached through the hand-over,
 # the corpus room model drawn by the engine, a corpus character running with
 # its skeleton drawn over it, the menu and fight scenes with the generated
-# models, and the contact sheet of the fighter's animations.
+# models, the contact sheet of the fighter's animations, and the fight played
+# through the real program by the end-to-end test (after set-up, a combo with
+# both skeletons shown, a death).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-"$ROOT/test.sh" -R 'LoadingWindowStartsItsBarAtOneOfTwentyFive|HandedOverFightShowsSkyGroundWallsAndDebugTexts|RoomModelIsDrawnLitAndSavedForReview|RunningCharacterIsDrawnWithItsSkeletonOverTheBody|GameScenes\.|FighterAnimationSheet\.'
-cp "$ROOT/build/tests/app/loading_window.png" "$ROOT/docs/loading_window.png"
-cp "$ROOT/build/tests/fight/fight_window.png" "$ROOT/docs/fight_window.png"
-cp "$ROOT/build/tests/mesh/room_model.png" "$ROOT/docs/room.png"
-cp "$ROOT/build/tests/mesh/barney_skeleton.png" "$ROOT/docs/barney_skeleton.png"
-cp "$ROOT/build/tests/tools/menu_scene.png" "$ROOT/docs/menu_scene.png"
-cp "$ROOT/build/tests/tools/fight_scene.png" "$ROOT/docs/fight_scene.png"
-cp "$ROOT/build/tests/tools/fighter/fighter_animations.png" "$ROOT/docs/fighter_animations.png"
-echo "Refreshed docs/loading_window.png, docs/fight_window.png, docs/room.png, docs/barney_skeleton.png," \
-  "docs/menu_scene.png, docs/fight_scene.png and docs/fighter_animations.png"
+"$ROOT/test.sh" -R 'LoadingWindowStartsItsBarAtOneOfTwentyFive|HandedOverFightShowsSkyGroundWallsAndDebugTexts|RoomModelIsDrawnLitAndSavedForReview|RunningCharacterIsDrawnWithItsSkeletonOverTheBody|GameScenes\.|FighterAnimationSheet\.|FightEndToEnd'
+copy() { cp "$ROOT/build/tests/$1" "$ROOT/docs/$2"; echo "Refreshed docs/$2"; }
+copy app/loading_window.png loading_window.png
+copy fight/fight_window.png fight_window.png
+copy mesh/room_model.png room.png
+copy mesh/barney_skeleton.png barney_skeleton.png
+copy tools/menu_scene.png menu_scene.png
+copy tools/fight_scene.png fight_scene.png
+copy tools/fighter/fighter_animations.png fighter_animations.png
+for picture in fight_setup fight_combo_skeletons fight_death; do
+  copy "e2e/$picture.png" "$picture.png"
+done

@@ -15,6 +15,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   fonts-comic-neue fonts-wine fonts-dejavu-core
   xvfb xauth libxcb1-dev stress
+  xdotool x11-apps python3
 )
 
 install_missing_packages() {
