@@ -1,6 +1,7 @@
 #include "SMD.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <climits>
@@ -131,65 +132,279 @@ size_t NumberLength(const std::string_view token, size_t& separator)
 
 // A plain decimal as an integer of its digits over ten to the number of its
 // fraction digits.
-struct TShortDecimal
+struct TPlainDecimal
 {
     uint64_t Digits = 0;
-    size_t FractionDigits = 0;
+    unsigned FractionDigits = 0;
     bool Negative = false;
 };
 
-// [sign] digits [separator digits] with at least one digit, no exponent, and
-// at most 19 digits after the leading zeros; nothing otherwise (the general
-// parser then decides).
-std::optional<TShortDecimal> ScanShortDecimal(const std::string_view token)
+// The steps of a plain decimal are forced inline: a call, with the registers
+// it saves and the constants it loads again, costs about as much as the step.
+
+// Plain decimals longer than this go to the general parser; shorter ones fit
+// 64 bits.
+constexpr unsigned MaxPlainDigits = 19;
+
+constexpr uint64_t EveryByte(const uint8_t byte)
 {
-    TShortDecimal decimal;
-    size_t i = 0;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-        decimal.Negative = token[i++] == '-';
-    int significant = 0;
-    int digits = 0;
-    bool separator = false;
-    for (; i < token.size(); ++i) {
-        const char c = token[i];
-        if (IsDigit(c)) {
-            ++digits;
-            if (decimal.Digits != 0 || c != '0')
-                ++significant;
-            decimal.Digits = decimal.Digits * 10 + uint64_t(c - '0');
-            decimal.FractionDigits += separator ? 1 : 0;
-        } else if ((c == '.' || c == ',') && !separator) {
-            separator = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0 || significant > 19)
-        return std::nullopt;
-    return decimal;
+    return uint64_t{byte} * 0x0101010101010101u;
 }
 
-// Digits below 2^53 and a power of ten up to 10^22 are exact in a double, so
-// one division or multiplication rounds the true value once, correctly; the
-// rounding to single that follows gives the correctly rounded single unless
-// the double lies exactly half-way between two singles, where the true value
-// may lie to either side. Such values, and everything else, are left to the
-// general parser.
+// How many of the eight bytes, first in memory first, are decimal digits
+// before the first byte that is not.
+[[gnu::always_inline]] inline unsigned LeadingDigitCount(const uint64_t chunk)
+{
+    // A byte is a digit when its high half is 3 both before and after adding
+    // 6; carries out of a byte start only at a byte that is no digit, so they
+    // touch nothing before the first such byte.
+    const uint64_t high = chunk & EveryByte(0xF0);
+    const uint64_t highAfterSix = (chunk + EveryByte(0x06)) & EveryByte(0xF0);
+    const uint64_t notDigit = (high ^ EveryByte(0x30)) | (highAfterSix ^ EveryByte(0x30));
+    return notDigit == 0 ? 8 : unsigned(std::countr_zero(notDigit)) / 8;
+}
+
+// The value of the first `count` (0 to 8) bytes of the chunk, all digits:
+// moved to the top so that the bytes below act as leading zeros, then paired
+// up into ever wider lanes by multiplications. (Shifted in two halves, since
+// a shift by all 64 bits is undefined.)
+[[gnu::always_inline]] inline uint64_t DigitsValue(const uint64_t chunk, const unsigned count)
+{
+    const unsigned half = 4 * (8 - count);
+    uint64_t lanes = (chunk - EveryByte('0')) << half << half;
+    lanes = (lanes * 10 + (lanes >> 8)) & 0x00FF00FF00FF00FFu;
+    lanes = (lanes * 100 + (lanes >> 16)) & 0x0000FFFF0000FFFFu;
+    return (lanes * 10000 + (lanes >> 32)) & 0xFFFFFFFFu;
+}
+
+constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Appends the digits at p to `digits` and counts them in `count`; the position
+// of the first other byte, or null past MaxPlainDigits digits. Eight bytes at
+// a time while they lie before readableEnd (the line's bytes and beyond, up
+// to the end of the buffer).
+[[gnu::always_inline]] inline const char* ScanDigits(const char* p, const char* const end, const char* const readableEnd, uint64_t& digits,
+                       unsigned& count)
+{
+    while (readableEnd - p >= 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, p, sizeof chunk);
+        const unsigned run = std::min(LeadingDigitCount(chunk), unsigned(end - p));
+        if (run == 0)
+            return p;
+        count += run;
+        if (count > MaxPlainDigits)
+            return nullptr;
+        digits = digits * PowersOfTen[run] + DigitsValue(chunk, run);
+        p += run;
+        if (run < 8)
+            return p;
+    }
+    for (; p != end && IsDigit(*p); ++p) {
+        if (++count > MaxPlainDigits)
+            return nullptr;
+        digits = digits * 10 + uint64_t(*p - '0');
+    }
+    return p;
+}
+
+// Bytes a common decimal may be read from: a sign, two chunks of eight and
+// the point.
+constexpr ptrdiff_t CommonDecimalBytes = 17;
+
+// The shape nearly every number of a model file has, [sign] 1 to 7 digits "."
+// 0 to 7 digits, read without a loop or a branch on its digits; the position
+// after it, or null for any other shape. CommonDecimalBytes bytes from p must
+// be readable, and the byte at `end`, if any, no digit.
+[[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, const char* const end,
+                                                            TPlainDecimal& decimal)
+{
+    decimal.Negative = *p == '-';
+    p += decimal.Negative || *p == '+' ? 1 : 0;
+    uint64_t integerChunk;
+    std::memcpy(&integerChunk, p, sizeof integerChunk);
+    const unsigned integerDigits = LeadingDigitCount(integerChunk);
+    if (integerDigits == 0 || integerDigits == 8 || p[integerDigits] != '.')
+        return nullptr;
+    uint64_t fractionChunk;
+    std::memcpy(&fractionChunk, p + integerDigits + 1, sizeof fractionChunk);
+    const unsigned fractionDigits = LeadingDigitCount(fractionChunk);
+    const char* const stop = p + integerDigits + 1 + fractionDigits;
+    if (fractionDigits == 8 || stop > end)
+        return nullptr;
+    decimal.Digits =
+        DigitsValue(integerChunk, integerDigits) * PowersOfTen[fractionDigits] + DigitsValue(fractionChunk, fractionDigits);
+    decimal.FractionDigits = fractionDigits;
+    return stop;
+}
+
+// [sign] digits [separator digits] from p, with one to MaxPlainDigits digits;
+// the position after it, or null when p holds no such number. What follows is
+// left to the caller to judge.
+[[gnu::always_inline]] inline const char* ScanPlainDecimal(const char* p, const char* const end, const char* const readableEnd,
+                             const char separator, TPlainDecimal& decimal)
+{
+    if (p != end && (*p == '-' || *p == '+'))
+        decimal.Negative = *p++ == '-';
+    unsigned count = 0;
+    p = ScanDigits(p, end, readableEnd, decimal.Digits, count);
+    if (p != nullptr && p != end && *p == separator) {
+        const unsigned integerDigits = count;
+        p = ScanDigits(p + 1, end, readableEnd, decimal.Digits, count);
+        decimal.FractionDigits = count - integerDigits;
+    }
+    return count == 0 ? nullptr : p;
+}
+
+// Below 2^24 the digits, and up to 10^10 the power of ten, are exact in a
+// single, so one single division rounds the true value once, correctly: the
+// usual case of six decimals. Larger ones go through a double: digits below
+// 2^53 and powers up to 10^22 are exact there, so one double division is
+// correctly rounded too, but the rounding to single that follows gives the
+// correctly rounded single only when the double is not exactly half-way
+// between two singles, where the true value may lie to either side. Such
+// values, and all others, are left to the general parser.
+[[gnu::always_inline]] inline bool RoundPlainDecimal(const TPlainDecimal& decimal, float& value)
+{
+    static constexpr float SinglePowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    static constexpr double DoublePowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    float single = 0;
+    if (decimal.Digits < (uint64_t{1} << 24) && decimal.FractionDigits < std::size(SinglePowers)) {
+        single = float(decimal.Digits) / SinglePowers[decimal.FractionDigits];
+    } else {
+        if (decimal.Digits > (uint64_t{1} << 53) || decimal.FractionDigits >= std::size(DoublePowers))
+            return false;
+        const double quotient = double(decimal.Digits) / DoublePowers[decimal.FractionDigits];
+        uint64_t bits;
+        std::memcpy(&bits, &quotient, sizeof bits);
+        constexpr uint64_t BelowSingle = (uint64_t{1} << 29) - 1;
+        if ((bits & BelowSingle) == uint64_t{1} << 28)
+            return false;
+        single = float(quotient);
+    }
+    // The sign set by its bit, as a branch on it would be mispredicted for
+    // half the numbers of a normal.
+    value = std::bit_cast<float>(std::bit_cast<uint32_t>(single) | uint32_t(decimal.Negative) << 31);
+    return true;
+}
+
+// The plain decimal filling the whole token, with "." or "," between its
+// integer and fraction digits.
 std::optional<float> ShortDecimal(const std::string_view token)
 {
-    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const std::optional<TShortDecimal> decimal = ScanShortDecimal(token);
-    if (!decimal || decimal->Digits > (uint64_t{1} << 53) || decimal->FractionDigits >= std::size(Powers))
+    const char* const end = token.data() + token.size();
+    for (const char separator : {'.', ','}) {
+        TPlainDecimal decimal;
+        float value = 0;
+        if (ScanPlainDecimal(token.data(), end, end, separator, decimal) == end)
+            return RoundPlainDecimal(decimal, value) ? std::optional<float>(value) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// A plain integer of at most nine digits, which cannot leave 32 bits.
+std::optional<int32_t> ShortInteger(const std::string_view token)
+{
+    const size_t skip = !token.empty() && (token[0] == '-' || token[0] == '+') ? 1 : 0;
+    if (token.size() == skip || token.size() - skip > 9)
         return std::nullopt;
-    const double value = double(decimal->Digits) / Powers[decimal->FractionDigits];
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    constexpr uint64_t BelowSingle = (uint64_t{1} << 29) - 1;
-    if ((bits & BelowSingle) == uint64_t{1} << 28)
-        return std::nullopt;
-    const float single = float(value);
-    return decimal->Negative ? -single : single;
+    int32_t value = 0;
+    for (size_t i = skip; i < token.size(); ++i) {
+        const unsigned digit = unsigned(static_cast<unsigned char>(token[i])) - unsigned('0');
+        if (digit > 9)
+            return std::nullopt;
+        value = value * 10 + int32_t(digit);
+    }
+    return skip == 1 && token[0] == '-' ? -value : value;
+}
+
+// The fields of one data line, taken from left to right in a single pass:
+// a number is converted while its token is found, and only a token of
+// another shape is cut out first and given to the general parsers.
+class TSMDFieldScanner
+{
+public:
+    // The bytes from the line's end up to readableEnd may be read, never used.
+    TSMDFieldScanner(const std::string_view line, const char* const readableEnd)
+        : FPos(line.data()), FEnd(line.data() + line.size()), FReadableEnd(readableEnd)
+    {
+    }
+
+    // False past the last token.
+    bool NextToken(std::string_view& token);
+    // The next token as a number, 0 when it is none; false, leaving the
+    // value, past the last token.
+    bool NextFloat(float& value);
+    // Tokens taken so far, after passing over the rest of the line.
+    size_t CountAll();
+
+private:
+    bool SkipSeparators();
+
+    const char* FPos;
+    const char* const FEnd;
+    const char* const FReadableEnd;
+    size_t FCount = 0;
+};
+
+bool TSMDFieldScanner::SkipSeparators()
+{
+    while (FPos != FEnd && IsSeparator(*FPos))
+        ++FPos;
+    return FPos != FEnd;
+}
+
+bool TSMDFieldScanner::NextToken(std::string_view& token)
+{
+    if (!SkipSeparators())
+        return false;
+    ++FCount;
+    if (*FPos == '"') {
+        const char* const start = FPos + 1;
+        const void* const close = std::memchr(start, '"', size_t(FEnd - start));
+        const char* const stop = close ? static_cast<const char*>(close) : FEnd;
+        token = std::string_view(start, size_t(stop - start));
+        FPos = close ? stop + 1 : FEnd;
+        return true;
+    }
+    const char* const start = FPos;
+    while (FPos != FEnd && !IsSeparator(*FPos))
+        ++FPos;
+    token = std::string_view(start, size_t(FPos - start));
+    return true;
+}
+
+// A "," ends a token here, so only "." can separate the fraction; a token
+// with a "," inside is quoted and takes the general road.
+bool TSMDFieldScanner::NextFloat(float& value)
+{
+    if (!SkipSeparators())
+        return false;
+    TPlainDecimal decimal;
+    const char* stop = FReadableEnd - FPos >= CommonDecimalBytes ? ScanCommonDecimal(FPos, FEnd, decimal)
+                                                                       : nullptr;
+    if (stop == nullptr) {
+        decimal = {};
+        stop = ScanPlainDecimal(FPos, FEnd, FReadableEnd, '.', decimal);
+    }
+    if (stop != nullptr && (stop == FEnd || IsSeparator(*stop)) && RoundPlainDecimal(decimal, value)) {
+        FPos = stop;
+        ++FCount;
+        return true;
+    }
+    std::string_view token;
+    NextToken(token);
+    value = ParseSMDFloat(token);
+    return true;
+}
+
+size_t TSMDFieldScanner::CountAll()
+{
+    std::string_view token;
+    while (NextToken(token)) {
+    }
+    return FCount;
 }
 
 float FloatFromChars(const char* first, const char* last)
@@ -277,27 +492,11 @@ TSMDLines::TSMDLines(std::string_view bytes)
 
 TSMDTokens::TSMDTokens(const std::string_view line)
 {
-    size_t i = 0;
-    const size_t n = line.size();
-    for (;;) {
-        while (i < n && IsSeparator(line[i]))
-            ++i;
-        if (i >= n)
-            break;
-        size_t start = i;
-        size_t end = n;
-        if (line[i] == '"') {
-            start = i + 1;
-            const size_t close = line.find('"', start);
-            end = close == std::string_view::npos ? n : close;
-            i = close == std::string_view::npos ? n : close + 1;
-        } else {
-            while (i < n && !IsSeparator(line[i]))
-                ++i;
-            end = i;
-        }
+    TSMDFieldScanner fields(line, line.data() + line.size());
+    std::string_view token;
+    while (fields.NextToken(token)) {
         if (FCount < Kept)
-            FTokens[FCount] = line.substr(start, end - start);
+            FTokens[FCount] = token;
         ++FCount;
     }
 }
@@ -328,6 +527,8 @@ float ParseSMDFloat(const std::string_view token)
 
 std::optional<int32_t> ParseSMDInteger(const std::string_view token)
 {
+    if (const std::optional<int32_t> value = ShortInteger(token))
+        return value;
     if (!IsIntegerText(token))
         return std::nullopt;
     const size_t skip = token[0] == '+' ? 1 : 0;
@@ -352,7 +553,7 @@ class TSMDParser
 {
 public:
     TSMDParser(const std::string_view bytes, const QString& fileName, const TSMDContext& context)
-        : FLines(bytes), FFileName(fileName), FContext(context),
+        : FLines(bytes), FBytesEnd(bytes.data() + bytes.size()), FFileName(fileName), FContext(context),
           FPaddingLeft(PaddingAllowance + PaddingPerByte * bytes.size())
     {
     }
@@ -378,10 +579,12 @@ private:
     void ReadCorner(size_t index, TSMDCorner& corner) const;
 
     TSMDTokens TokensOf(size_t index, size_t minimum, const char* layout) const;
+    void RequireTokens(size_t count, size_t minimum, const char* layout, size_t index) const;
     int32_t Integer(std::string_view token, const char* what, size_t index) const;
     int64_t FrameNumber() const { return int64_t(FContext.FrameCount) + int64_t(FFile.Frames.size()); }
 
     const TSMDLines FLines;
+    const char* const FBytesEnd;
     const QString FFileName;
     const TSMDContext FContext;
     TSMDFile FFile;
@@ -425,10 +628,15 @@ size_t TSMDParser::FindNodesEnd(const size_t first) const
 TSMDTokens TSMDParser::TokensOf(const size_t index, const size_t minimum, const char* const layout) const
 {
     const TSMDTokens tokens(FLines[index]);
-    if (tokens.Count() < minimum)
-        Fail(QStringLiteral("%1 needs %2 tokens, got %3").arg(QLatin1String(layout)).arg(minimum).arg(tokens.Count()),
-             index);
+    RequireTokens(tokens.Count(), minimum, layout, index);
     return tokens;
+}
+
+void TSMDParser::RequireTokens(const size_t count, const size_t minimum, const char* const layout,
+                               const size_t index) const
+{
+    if (count < minimum)
+        Fail(QStringLiteral("%1 needs %2 tokens, got %3").arg(QLatin1String(layout)).arg(minimum).arg(count), index);
 }
 
 int32_t TSMDParser::Integer(const std::string_view token, const char* const what, const size_t index) const
@@ -553,8 +761,14 @@ size_t TSMDParser::ReadFrame(const size_t timeLine)
 
 void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
 {
-    const TSMDTokens tokens = TokensOf(index, 7, "A bone line (index, position, rotation)");
-    const int32_t bone = Integer(tokens[0], "Bone index", index);
+    TSMDFieldScanner fields(FLines[index], FBytesEnd);
+    std::string_view boneToken;
+    fields.NextToken(boneToken);
+    std::array<float, 6> values{};
+    for (float& value : values)
+        fields.NextFloat(value);
+    RequireTokens(fields.CountAll(), 7, "A bone line (index, position, rotation)", index);
+    const int32_t bone = Integer(boneToken, "Bone index", index);
     if (bone < 0)
         Fail(QStringLiteral("Negative bone index %1 in frame %2").arg(bone).arg(FrameNumber()), index);
     if (bone >= FFile.BoneCount)
@@ -564,8 +778,8 @@ void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
     PadFrame(frame, size_t(bone), index);
     // Lines out of order append at the end, so a frame can still overflow.
     CheckFrameHasRoom(frame, index);
-    frame.Positions.push_back({ParseSMDFloat(tokens[1]), ParseSMDFloat(tokens[2]), ParseSMDFloat(tokens[3])});
-    frame.Rotations.push_back({ParseSMDFloat(tokens[4]), ParseSMDFloat(tokens[5]), ParseSMDFloat(tokens[6])});
+    frame.Positions.push_back({values[0], values[1], values[2]});
+    frame.Rotations.push_back({values[3], values[4], values[5]});
 }
 
 void TSMDParser::CheckFrameHasRoom(const TSMDFrame& frame, const size_t index) const
@@ -616,14 +830,24 @@ void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
         Fail(QStringLiteral("Triangle cut short by the end of the file"), index);
     if (IsKeyword(FLines[index], "end"))
         Fail(QStringLiteral("Triangle cut short by \"end\""), index);
-    const TSMDTokens tokens = TokensOf(index, 9, "A vertex line (bone id, position, normal, s, t)");
+    TSMDFieldScanner fields(FLines[index], FBytesEnd);
+    std::string_view firstToken;
+    fields.NextToken(firstToken);
+    std::array<float, 8> values{};
+    for (float& value : values)
+        fields.NextFloat(value);
+    std::string_view linkCount, firstLinkBone;
+    fields.NextToken(linkCount);
+    fields.NextToken(firstLinkBone);
+    const size_t count = fields.CountAll();
+    RequireTokens(count, 9, "A vertex line (bone id, position, normal, s, t)", index);
     // The extended form lists the bone links from token 9 on; the game takes
     // the first link's bone.
-    corner.BoneId = Integer(tokens[tokens.Count() >= 12 ? 10 : 0], "Vertex bone id", index);
-    corner.Position = {ParseSMDFloat(tokens[1]), ParseSMDFloat(tokens[2]), ParseSMDFloat(tokens[3])};
-    corner.Normal = {ParseSMDFloat(tokens[4]), ParseSMDFloat(tokens[5]), ParseSMDFloat(tokens[6])};
-    corner.S = ParseSMDFloat(tokens[7]);
-    corner.T = ParseSMDFloat(tokens[8]);
+    corner.BoneId = Integer(count >= 12 ? firstLinkBone : firstToken, "Vertex bone id", index);
+    corner.Position = {values[0], values[1], values[2]};
+    corner.Normal = {values[3], values[4], values[5]};
+    corner.S = values[6];
+    corner.T = values[7];
     corner.Line = int(index + 1);
 }
 

@@ -175,6 +175,103 @@ TEST(SMDText, PlainDecimalsAreRoundedExactlyAsTheLibraryRoundsThem)
     EXPECT_EQ(mismatches, 0);
 }
 
+// Numbers in data lines are converted where they are found, the usual shape
+// by a quicker road than the rest. Every shape, in every position of vertex
+// and bone lines and between any separators, must give what the library's
+// conversion gives for the number's text, and 0 for text that is no number.
+TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
+{
+    std::mt19937_64 random(7051);
+    const auto digits = [&random](const int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += char('0' + random() % 10);
+        return text;
+    };
+    struct TNumber
+    {
+        std::string Token;
+        std::string Canonical; // what from_chars reads; empty: no number
+    };
+    const auto number = [&]() -> TNumber {
+        const std::string sign = random() % 2 ? "-" : "";
+        const int shape = int(random() % 8);
+        // The usual shape, with a mantissa below 2^24 and up to 7 decimals.
+        if (shape <= 2) {
+            const std::string text = sign + digits(1 + int(random() % 2)) + "." + digits(int(random() % 8));
+            return {text, text};
+        }
+        if (shape == 3) { // long on either side of the point
+            const std::string text = sign + digits(1 + int(random() % 9)) + "." + digits(7 + int(random() % 8));
+            return {text, text};
+        }
+        if (shape == 4) { // exponents, no integer digits, no point, a plus
+            const std::string mantissa = digits(1 + int(random() % 4)) + "." + digits(int(random() % 6));
+            const std::string exponent = "e" + std::string(random() % 2 ? "-" : "") + std::to_string(random() % 30);
+            switch (random() % 4) {
+            case 0: return {sign + mantissa + exponent, sign + mantissa + exponent};
+            case 1: { const std::string fraction = digits(1 + int(random() % 7)); return {sign + "." + fraction, sign + "0." + fraction}; }
+            case 2: { const std::string text = sign + digits(1 + int(random() % 9)); return {text, text}; }
+            default: { const std::string text = "+" + mantissa; return {text, mantissa}; }
+            }
+        }
+        if (shape == 5) { // a quoted number with a decimal comma
+            const std::string integer = digits(1 + int(random() % 3)), fraction = digits(1 + int(random() % 6));
+            return {"\"" + sign + integer + "," + fraction + "\"", sign + integer + "." + fraction};
+        }
+        if (shape == 6) { // the usual shape near its edges: 7 digits on a side, a point at the end
+            const std::string text = sign + digits(7) + "." + digits(int(random() % 8));
+            return {text, text};
+        }
+        const char* const garbage[] = {"1.2.3", "abc", "-", ".", "1.5x", "--1", "1e", "0x10", "1e39"};
+        return {garbage[random() % std::size(garbage)], ""};
+    };
+    const auto library = [](const TNumber& n) {
+        float value = 0;
+        if (!n.Canonical.empty())
+            std::from_chars(n.Canonical.data(), n.Canonical.data() + n.Canonical.size(), value);
+        return value;
+    };
+    const char* const separators[] = {" ", "  ", "\t", ",", " , "};
+    const auto separator = [&] { return std::string(separators[random() % std::size(separators)]); };
+
+    constexpr int Lines = 3000;
+    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0";
+    std::vector<float> expected;
+    for (int i = 0; i < 6; ++i) {
+        const TNumber n = number();
+        text += separator() + n.Token;
+        expected.push_back(library(n));
+    }
+    text += "\nend\ntriangles\n";
+    for (int line = 0; line < Lines; ++line) {
+        if (line % 3 == 0)
+            text += "m.bmp\n";
+        text += "0";
+        for (int i = 0; i < 8; ++i) {
+            const TNumber n = number();
+            text += separator() + n.Token;
+            expected.push_back(library(n));
+        }
+        text += random() % 2 ? " 0\n" : "\n";
+    }
+    text += "end\n";
+    const TSMDFile file = Read(text);
+    std::vector<float> read;
+    for (const TSMDVector& v : {file.Frames[0].Positions[0], file.Frames[0].Rotations[0]})
+        read.insert(read.end(), {v.X, v.Y, v.Z});
+    for (const TSMDTriangle& triangle : file.Triangles)
+        for (const TSMDCorner& c : triangle.Corners)
+            read.insert(read.end(), {c.Position.X, c.Position.Y, c.Position.Z, c.Normal.X, c.Normal.Y, c.Normal.Z,
+                                     c.S, c.T});
+    ASSERT_EQ(read.size(), expected.size());
+    int mismatches = 0;
+    for (size_t i = 0; i < read.size(); ++i)
+        if (std::bit_cast<uint32_t>(read[i]) != std::bit_cast<uint32_t>(expected[i]) && ++mismatches <= 5)
+            ADD_FAILURE() << "number " << i << ": read " << read[i] << ", the library reads " << expected[i];
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(SMDText, NumbersAndWrittenTextIgnoreACommaLocale)
 {
     const std::string locale = CommaLocale();
