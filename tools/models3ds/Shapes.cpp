@@ -141,25 +141,10 @@ TMeshPart Tube(const TVec3 from, const TVec3 to, const double radius, const int 
     return part;
 }
 
-TMeshPart Grid(const TVec2 min, const TVec2 max, const double cell, const double z,
-               const std::function<bool(TVec2)>& skip)
+TMeshPart Rectangle(const TVec2 min, const TVec2 max, const double z)
 {
-    const int columns = static_cast<int>(std::lround((max.X - min.X) / cell));
-    const int rows = static_cast<int>(std::lround((max.Y - min.Y) / cell));
     TMeshPart part;
-    std::vector<uint32_t> corner((columns + 1) * (rows + 1), UINT32_MAX);
-    const auto cornerAt = [&](const int i, const int j) {
-        uint32_t& index = corner[j * (columns + 1) + i];
-        if (index == UINT32_MAX)
-            index = part.AddVertex({min.X + i * cell, min.Y + j * cell, z});
-        return index;
-    };
-    for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < columns; ++i)
-        {
-            if (skip({min.X + (i + 0.5) * cell, min.Y + (j + 0.5) * cell}))
-                continue;
-            part.AddQuad(cornerAt(i, j), cornerAt(i + 1, j), cornerAt(i + 1, j + 1), cornerAt(i, j + 1), 1);
-        }
+    part.AddQuad(part.AddVertex({min.X, min.Y, z}), part.AddVertex({max.X, min.Y, z}),
+                 part.AddVertex({max.X, max.Y, z}), part.AddVertex({min.X, max.Y, z}), 1);
     return part;
 }

@@ -5,8 +5,6 @@
 // their edges stay sharp; round surfaces share one group and look smooth.
 #include "MeshPart.h"
 
-#include <functional>
-
 // An axis-aligned box.
 TMeshPart Box(TVec3 min, TVec3 max);
 
@@ -24,6 +22,5 @@ TMeshPart Ellipsoid(TVec3 radii, int slices, int stacks);
 // A round bar from one point to another, closed at both ends.
 TMeshPart Tube(TVec3 from, TVec3 to, double radius, int segments);
 
-// A flat grid at height z facing up; cells for which `skip` (cell centre x, y)
-// answers true are left out.
-TMeshPart Grid(TVec2 min, TVec2 max, double cell, double z, const std::function<bool(TVec2)>& skip);
+// A flat rectangle at height z facing up.
+TMeshPart Rectangle(TVec2 min, TVec2 max, double z);

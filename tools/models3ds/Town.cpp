@@ -2,6 +2,7 @@
 
 #include "Shapes.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -91,7 +92,7 @@ constexpr std::array<TTree, 16> Trees{{
 }};
 
 constexpr TVec2 FountainAt{-17.5, 16.5};
-constexpr TVec2 WellAt{16, -16};
+constexpr TVec2 WellAt{3.5, 14};
 
 std::string Numbered(const char* stem, const size_t number)
 {
@@ -163,7 +164,7 @@ void AddHouses(std::vector<TMeshPart>& town)
             const double middle = along + s.Width / 2;
             TMeshPart house = HouseAt({row.Start + row.Along * middle, row.Facing, s.Width, s.Depth, s.Eaves,
                                        s.RoofRise});
-            house.Name = Numbered("House", town.size() + 1);
+            house.Name = "House";
             town.push_back(std::move(house));
             along += s.Width;
             ++shape;
@@ -227,7 +228,7 @@ void AddTrees(std::vector<TMeshPart>& town)
     {
         const TTree& plan = Trees[i];
         TMeshPart tree;
-        tree.Name = Numbered("Tree", i + 1);
+        tree.Name = "Tree";
         const TTransform at = TTransform::Translation({plan.At.X, plan.At.Y, 0});
         if (plan.Conifer)
         {
@@ -270,34 +271,37 @@ void AddFountain(std::vector<TMeshPart>& town)
     town.push_back(std::move(well));
 }
 
-bool InsideArena(const TVec2 p)
+// Four rectangles around an inner one: south and north across the whole
+// width, west and east between them.
+TMeshPart Frame(const double inner, const double outer, const double z)
 {
-    return std::abs(p.X) < ArenaHalfSide && std::abs(p.Y) < ArenaHalfSide;
+    TMeshPart part;
+    part.Append(Rectangle({-outer, -outer}, {outer, -inner}, z));
+    part.Append(Rectangle({-outer, inner}, {outer, outer}, z));
+    part.Append(Rectangle({-outer, -inner}, {-inner, inner}, z));
+    part.Append(Rectangle({inner, -inner}, {outer, inner}, z));
+    return part;
 }
 
-bool OnStreet(const TVec2 p)
-{
-    const bool eastWest = std::abs(p.Y) < StreetHalfWidth && std::abs(p.X) < StreetEnd;
-    const bool south = std::abs(p.X) < StreetHalfWidth && p.Y < 0 && p.Y > -StreetEnd;
-    return eastWest || south;
-}
-
-// The ground, the square's paving with the arena left out, the streets and
-// their kerbs.
+// The ground around the square, the square's paving with the arena left out,
+// the streets and their kerbs. Everything here lies below the camera, behind
+// the arena's walls, so a few large faces serve as well as a fine grid and
+// cost far less to set up.
 void AddGround(std::vector<TMeshPart>& town)
 {
-    TMeshPart ground = Grid({-TownHalfSide, -TownHalfSide}, {TownHalfSide, TownHalfSide}, 10, GroundHeight, InsideArena);
+    TMeshPart ground = Frame(SquareHalfSide, TownHalfSide, GroundHeight);
     ground.Name = "Ground";
     town.push_back(std::move(ground));
 
-    TMeshPart square = Grid({-Side, -Side}, {Side, Side}, 2, PavingHeight, InsideArena);
+    TMeshPart square = Frame(ArenaHalfSide, SquareHalfSide, PavingHeight);
     square.Name = "Square";
     town.push_back(std::move(square));
 
     TMeshPart streets;
     streets.Name = "Streets";
-    const auto notStreet = [](const TVec2 p) { return !OnStreet(p) || (std::abs(p.X) < Side && std::abs(p.Y) < Side); };
-    streets.Append(Grid({-StreetEnd, -StreetEnd}, {StreetEnd, StreetEnd}, 5, PavingHeight, notStreet));
+    streets.Append(Rectangle({Side, -StreetHalfWidth}, {StreetEnd, StreetHalfWidth}, PavingHeight));
+    streets.Append(Rectangle({-StreetEnd, -StreetHalfWidth}, {-Side, StreetHalfWidth}, PavingHeight));
+    streets.Append(Rectangle({-StreetHalfWidth, -StreetEnd}, {StreetHalfWidth, -Side}, PavingHeight));
     for (const double side : {-1.0, 1.0})
     {
         const double y = side * StreetHalfWidth;
@@ -306,6 +310,43 @@ void AddGround(std::vector<TMeshPart>& town)
         streets.Append(Box({y - 0.2, -StreetEnd, PavingHeight}, {y + 0.2, -Side, 0.15}));
     }
     town.push_back(std::move(streets));
+}
+
+// The fight's camera stands one unit above the floor and three south of the
+// arena's middle, slides along x with the fighters, never past the arena's
+// sides, and always looks north.
+constexpr double CameraHeight = 1;
+constexpr double CameraY = -3;
+
+// Every face is drawn, back faces too: a face wholly behind the camera, or
+// turned away from every place the camera can be, would cost time and never
+// show.
+bool CameraCanSee(const TMeshPart& part, const TTriangle& face)
+{
+    const TVec3 a = part.Vertices[face.A], b = part.Vertices[face.B], c = part.Vertices[face.C];
+    if (std::max({a.Y, b.Y, c.Y}) < CameraY)
+        return false;
+    const TVec3 normal = Cross(b - a, c - a);
+    for (const double x : {-ArenaHalfSide, ArenaHalfSide})
+        if (Dot(normal, TVec3{x, CameraY, CameraHeight} - a) > 0)
+            return true;
+    return false;
+}
+
+TMeshPart WhatTheCameraCanSee(const TMeshPart& part)
+{
+    TMeshPart seen;
+    seen.Name = part.Name;
+    std::vector<uint32_t> kept(part.Vertices.size(), UINT32_MAX);
+    const auto keep = [&](const uint32_t index) {
+        if (kept[index] == UINT32_MAX)
+            kept[index] = seen.AddVertex(part.Vertices[index]);
+        return kept[index];
+    };
+    for (const TTriangle& face : part.Triangles)
+        if (CameraCanSee(part, face))
+            seen.AddTriangle(keep(face.A), keep(face.B), keep(face.C), face.Smoothing);
+    return seen;
 }
 } // namespace
 
@@ -317,16 +358,32 @@ TVec3 TownToModel(const TVec3 point)
 std::vector<TMeshPart> Town()
 {
     std::vector<TMeshPart> town;
-    AddHouses(town);
-    AddChurch(town);
+    // Near things first: what they hide is then rejected by the depth test
+    // before it is shaded.
     AddTrees(town);
     AddFountain(town);
+    AddHouses(town);
+    AddChurch(town);
     AddGround(town);
     const TTransform toModel{{1 / TownUnitsPerModelUnit, 0, 0},
                              {0, 1 / TownUnitsPerModelUnit, 0},
                              {0, 0, 1 / TownUnitsPerModelUnit},
                              {0, 0, FloorModelHeight}};
-    for (TMeshPart& part : town)
-        part.Transform(toModel);
-    return town;
+    std::vector<TMeshPart> seen;
+    size_t houses = 0, trees = 0;
+    for (const TMeshPart& part : town)
+    {
+        TMeshPart kept = WhatTheCameraCanSee(part);
+        if (kept.Triangles.empty())
+            continue;
+        // Numbered once the ones the camera never sees are gone, so the
+        // names run without gaps.
+        if (kept.Name == "House")
+            kept.Name = Numbered("House", ++houses);
+        else if (kept.Name == "Tree")
+            kept.Name = Numbered("Tree", ++trees);
+        kept.Transform(toModel);
+        seen.push_back(std::move(kept));
+    }
+    return seen;
 }
