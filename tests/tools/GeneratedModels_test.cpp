@@ -11,7 +11,6 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -142,48 +141,6 @@ TEST(GeneratedModels, TownHasNamedBuildingsSmoothingGroupsAndNothingInsideTheAre
     EXPECT_LT(lowest, 0.12f);
     EXPECT_GT(lowest, 0.12f - 1 / 200.0f) << "the ground is more than a unit below the floor";
     EXPECT_GT(highest, 0.12f + 30 / 200.0f) << "no tower stands over the square";
-}
-
-TEST(GeneratedModels, TownHoldsNoFaceTheFightCameraCannotSee)
-{
-    // The fight's camera stands at world (x, 0, 3), x anywhere between the
-    // arena's sides at -10 and 10, one unit above the floor, and looks along
-    // -z. The town's free form (scale 200, model y along world -z, the floor
-    // at model z = 0.12) puts it at model (x / 200, -3 / 200, 0.125). No face
-    // may lie wholly behind it, and every face must turn its front to it
-    // from one end of its way or the other.
-    TFile3DS town = Load(QStringLiteral("bin/Miniville.3ds"));
-    const double cameraY = -3 / 200.0, cameraZ = 0.125;
-    size_t behind = 0, turnedAway = 0;
-    QString firstBehind, firstTurnedAway;
-    for (int i = 0; i < town.MeshCount(); ++i)
-    {
-        const T3DSMesh& mesh = town.Mesh(i);
-        for (const T3DSFace& face : mesh.Faces)
-        {
-            const T3DSVector& a = mesh.Vertices[face.A];
-            const T3DSVector& b = mesh.Vertices[face.B];
-            const T3DSVector& c = mesh.Vertices[face.C];
-            if (std::max({a.Y, b.Y, c.Y}) < cameraY && !behind++)
-                firstBehind = mesh.Name;
-            const double ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
-            const double vx = c.X - a.X, vy = c.Y - a.Y, vz = c.Z - a.Z;
-            const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-            double best = -1;
-            for (const double cameraX : {-10 / 200.0, 10 / 200.0})
-            {
-                const double dx = cameraX - a.X, dy = cameraY - a.Y, dz = cameraZ - a.Z;
-                const double cosine = (nx * dx + ny * dy + nz * dz) /
-                                      std::sqrt((nx * nx + ny * ny + nz * nz) * (dx * dx + dy * dy + dz * dz));
-                best = std::max(best, cosine);
-            }
-            // Faces seen edge on may round either way in single precision.
-            if (best < -1e-4 && !turnedAway++)
-                firstTurnedAway = mesh.Name;
-        }
-    }
-    EXPECT_EQ(behind, 0u) << "first in " << qPrintable(firstBehind);
-    EXPECT_EQ(turnedAway, 0u) << "first in " << qPrintable(firstTurnedAway);
 }
 
 TEST(GeneratedModels, AssimpReadsEveryFileWithTheSameObjectsAndTriangles)

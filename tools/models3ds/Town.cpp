@@ -312,42 +312,6 @@ void AddGround(std::vector<TMeshPart>& town)
     town.push_back(std::move(streets));
 }
 
-// The fight's camera stands one unit above the floor and three south of the
-// arena's middle, slides along x with the fighters, never past the arena's
-// sides, and always looks north.
-constexpr double CameraHeight = 1;
-constexpr double CameraY = -3;
-
-// Every face is drawn, back faces too: a face wholly behind the camera, or
-// turned away from every place the camera can be, would cost time and never
-// show.
-bool CameraCanSee(const TMeshPart& part, const TTriangle& face)
-{
-    const TVec3 a = part.Vertices[face.A], b = part.Vertices[face.B], c = part.Vertices[face.C];
-    if (std::max({a.Y, b.Y, c.Y}) < CameraY)
-        return false;
-    const TVec3 normal = Cross(b - a, c - a);
-    for (const double x : {-ArenaHalfSide, ArenaHalfSide})
-        if (Dot(normal, TVec3{x, CameraY, CameraHeight} - a) > 0)
-            return true;
-    return false;
-}
-
-TMeshPart WhatTheCameraCanSee(const TMeshPart& part)
-{
-    TMeshPart seen;
-    seen.Name = part.Name;
-    std::vector<uint32_t> kept(part.Vertices.size(), UINT32_MAX);
-    const auto keep = [&](const uint32_t index) {
-        if (kept[index] == UINT32_MAX)
-            kept[index] = seen.AddVertex(part.Vertices[index]);
-        return kept[index];
-    };
-    for (const TTriangle& face : part.Triangles)
-        if (CameraCanSee(part, face))
-            seen.AddTriangle(keep(face.A), keep(face.B), keep(face.C), face.Smoothing);
-    return seen;
-}
 } // namespace
 
 TVec3 TownToModel(const TVec3 point)
@@ -369,21 +333,14 @@ std::vector<TMeshPart> Town()
                              {0, 1 / TownUnitsPerModelUnit, 0},
                              {0, 0, 1 / TownUnitsPerModelUnit},
                              {0, 0, FloorModelHeight}};
-    std::vector<TMeshPart> seen;
     size_t houses = 0, trees = 0;
-    for (const TMeshPart& part : town)
+    for (TMeshPart& part : town)
     {
-        TMeshPart kept = WhatTheCameraCanSee(part);
-        if (kept.Triangles.empty())
-            continue;
-        // Numbered once the ones the camera never sees are gone, so the
-        // names run without gaps.
-        if (kept.Name == "House")
-            kept.Name = Numbered("House", ++houses);
-        else if (kept.Name == "Tree")
-            kept.Name = Numbered("Tree", ++trees);
-        kept.Transform(toModel);
-        seen.push_back(std::move(kept));
+        if (part.Name == "House")
+            part.Name = Numbered("House", ++houses);
+        else if (part.Name == "Tree")
+            part.Name = Numbered("Tree", ++trees);
+        part.Transform(toModel);
     }
-    return seen;
+    return town;
 }
