@@ -5,13 +5,13 @@
 #include "GLActor.h"
 #include "GLBaseMesh.h"
 #include "GLMaterialLibrary.h"
+#include "OpenHashIndex.h"
 #include "SMD.h"
 #include "Skeleton.h"
 #include "SkeletonMeshObject.h"
 #include "VectorUnit.h"
 
 #include <cstring>
-#include <unordered_map>
 
 namespace
 {
@@ -37,18 +37,20 @@ void CopyVectors(const std::vector<TSMDVector>& from, TAffineVectorList& to)
 class TTexCoordIndex
 {
 public:
-    explicit TTexCoordIndex(TAffineVectorList& texCoords) : FTexCoords(texCoords)
+    TTexCoordIndex(TAffineVectorList& texCoords, int expected) : FTexCoords(texCoords)
     {
+        FIndex.Reserve(texCoords.Count() + expected);
+        FTexCoords.Reserve(texCoords.Count() + expected);
         for (int i = 0; i < texCoords.Count(); ++i)
-            FIndex.try_emplace(KeyOf(texCoords[i]), i);
+            FIndex.TryAdd(KeyOf(texCoords[i]), i);
     }
 
     int FindOrAdd(const TAffineVector& texCoord)
     {
-        const auto [found, added] = FIndex.try_emplace(KeyOf(texCoord), FTexCoords.Count());
+        const auto [found, added] = FIndex.TryAdd(KeyOf(texCoord), FTexCoords.Count());
         if (added)
             FTexCoords.Add(texCoord);
-        return found->second;
+        return found;
     }
 
 private:
@@ -59,9 +61,11 @@ private:
     };
     struct THash
     {
-        size_t operator()(const TKey& key) const
+        std::uint64_t operator()(const TKey& key) const
         {
-            return (size_t(key.Bits[0]) * 0x9E3779B1u) ^ (size_t(key.Bits[1]) * 0x85EBCA77u) ^ key.Bits[2];
+            const std::uint64_t h = (std::uint64_t(key.Bits[0]) | (std::uint64_t(key.Bits[1]) << 32)) * 0x9E3779B97F4A7C15ull ^
+                                    std::uint64_t(key.Bits[2]) * 0xC2B2AE3D27D4EB4Full;
+            return h ^ (h >> 29);
         }
     };
     static TKey KeyOf(const TAffineVector& v)
@@ -72,7 +76,7 @@ private:
     }
 
     TAffineVectorList& FTexCoords;
-    std::unordered_map<TKey, int, THash> FIndex;
+    TOpenHashIndex<TKey, THash> FIndex;
 };
 
 void CollectNodes(const TSkeletonBoneList& bones, int parentId, std::vector<TSMDNode>& nodes)
@@ -238,7 +242,12 @@ void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& o
 {
     if (object.BoneSlots() < 1)
         object.SetBoneSlots(1);
-    TTexCoordIndex texCoords(object.TexCoords);
+    // Closed meshes share each vertex among about six corners, seams and
+    // hard edges split some: a quarter of the corners leaves room for most
+    // models without reserving far more than they use.
+    const int expected = static_cast<int>(3 * file.Triangles.size() / 4);
+    object.ReserveVertices(object.Vertices.Count() + expected);
+    TTexCoordIndex texCoords(object.TexCoords, expected);
     for (const TSMDMaterialRun& run : file.Runs)
     {
         auto& group = object.FaceGroups().Add<TFGVertexNormalTexIndexList>();
