@@ -79,6 +79,13 @@ private:
     TOpenHashIndex<TKey, THash> FIndex;
 };
 
+void ReserveCorners(TFGVertexNormalTexIndexList& group, int corners)
+{
+    group.VertexIndices.Reserve(corners);
+    group.NormalIndices.Reserve(corners);
+    group.TexCoordIndices.Reserve(corners);
+}
+
 void CollectNodes(const TSkeletonBoneList& bones, int parentId, std::vector<TSMDNode>& nodes)
 {
     for (int i = 0; i < bones.Count(); ++i)
@@ -254,6 +261,7 @@ void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& o
         group.SetMode(fgmmTriangles);
         group.MaterialName = run.MaterialName;
         RegisterMaterial(run.MaterialName);
+        ReserveCorners(group, static_cast<int>(3 * run.TriangleCount));
         for (const TSMDTriangle& triangle : file.TrianglesOf(run))
             for (const TSMDCorner& corner : triangle.Corners)
             {
