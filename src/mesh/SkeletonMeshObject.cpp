@@ -259,15 +259,18 @@ void TSkeletonMeshObject::PrepareInvertedMeshes()
     for (int k = 0; k < FBoneSlots; ++k)
     {
         auto mesh = std::make_unique<TBaseMeshObject>();
-        mesh->Vertices.Assign(Vertices);
-        mesh->Normals.Assign(Normals);
+        mesh->Vertices.Reserve(Vertices.Count());
+        mesh->Normals.Reserve(Normals.Count());
         for (int i = 0; i < Vertices.Count(); ++i)
         {
             const TBoneInverses& bone = InversesOf(skeleton, i, Entries(i)[k].BoneID, inverses);
-            mesh->Vertices[i] = TransformPoint(Vertices[i], bone.Point);
+            mesh->Vertices.Add(TransformPoint(Vertices[i], bone.Point));
             if (i < Normals.Count())
-                mesh->Normals[i] = TransformDirection(Normals[i], bone.Direction);
+                mesh->Normals.Add(TransformDirection(Normals[i], bone.Direction));
         }
+        // Normals beyond the vertices have no bone and stay as they are.
+        for (int i = Vertices.Count(); i < Normals.Count(); ++i)
+            mesh->Normals.Add(Normals[i]);
         meshes.push_back(std::move(mesh));
     }
     FBoneMatrixInvertedMeshes = std::move(meshes);
