@@ -12,6 +12,7 @@
 #include "VectorUnit.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -25,11 +26,14 @@ TSMDVector ToSMD(const TAffineVector& v)
     return {v.X, v.Y, v.Z};
 }
 
+// Both are three plain floats: a frame's lists are copied in one go.
 void CopyVectors(const std::vector<TSMDVector>& from, TAffineVectorList& to)
 {
+    static_assert(sizeof(TSMDVector) == sizeof(TAffineVector) && std::is_trivially_copyable_v<TSMDVector> &&
+                  std::is_trivially_copyable_v<TAffineVector>);
     to.SetCount(static_cast<int>(from.size()));
-    for (size_t i = 0; i < from.size(); ++i)
-        to[static_cast<int>(i)] = ToAffine(from[i]);
+    if (!from.empty())
+        std::memcpy(static_cast<void*>(to.List()), from.data(), from.size() * sizeof(TSMDVector));
 }
 
 // Texture coordinates are shared by exact bits, as a linear search for the
