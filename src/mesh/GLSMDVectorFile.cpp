@@ -5,13 +5,14 @@
 #include "GLActor.h"
 #include "GLBaseMesh.h"
 #include "GLMaterialLibrary.h"
+#include "OpenHashIndex.h"
 #include "SMD.h"
 #include "Skeleton.h"
 #include "SkeletonMeshObject.h"
 #include "VectorUnit.h"
 
 #include <cstring>
-#include <unordered_map>
+#include <type_traits>
 
 namespace
 {
@@ -25,11 +26,14 @@ TSMDVector ToSMD(const TAffineVector& v)
     return {v.X, v.Y, v.Z};
 }
 
+// Both are three plain floats: a frame's lists are copied in one go.
 void CopyVectors(const std::vector<TSMDVector>& from, TAffineVectorList& to)
 {
+    static_assert(sizeof(TSMDVector) == sizeof(TAffineVector) && std::is_trivially_copyable_v<TSMDVector> &&
+                  std::is_trivially_copyable_v<TAffineVector>);
     to.SetCount(static_cast<int>(from.size()));
-    for (size_t i = 0; i < from.size(); ++i)
-        to[static_cast<int>(i)] = ToAffine(from[i]);
+    if (!from.empty())
+        std::memcpy(static_cast<void*>(to.List()), from.data(), from.size() * sizeof(TSMDVector));
 }
 
 // Texture coordinates are shared by exact bits, as a linear search for the
@@ -37,18 +41,20 @@ void CopyVectors(const std::vector<TSMDVector>& from, TAffineVectorList& to)
 class TTexCoordIndex
 {
 public:
-    explicit TTexCoordIndex(TAffineVectorList& texCoords) : FTexCoords(texCoords)
+    TTexCoordIndex(TAffineVectorList& texCoords, int expected) : FTexCoords(texCoords)
     {
+        FIndex.Reserve(texCoords.Count() + expected);
+        FTexCoords.Reserve(texCoords.Count() + expected);
         for (int i = 0; i < texCoords.Count(); ++i)
-            FIndex.try_emplace(KeyOf(texCoords[i]), i);
+            FIndex.TryAdd(KeyOf(texCoords[i]), i);
     }
 
     int FindOrAdd(const TAffineVector& texCoord)
     {
-        const auto [found, added] = FIndex.try_emplace(KeyOf(texCoord), FTexCoords.Count());
+        const auto [found, added] = FIndex.TryAdd(KeyOf(texCoord), FTexCoords.Count());
         if (added)
             FTexCoords.Add(texCoord);
-        return found->second;
+        return found;
     }
 
 private:
@@ -59,9 +65,11 @@ private:
     };
     struct THash
     {
-        size_t operator()(const TKey& key) const
+        std::uint64_t operator()(const TKey& key) const
         {
-            return (size_t(key.Bits[0]) * 0x9E3779B1u) ^ (size_t(key.Bits[1]) * 0x85EBCA77u) ^ key.Bits[2];
+            const std::uint64_t h = (std::uint64_t(key.Bits[0]) | (std::uint64_t(key.Bits[1]) << 32)) * 0x9E3779B97F4A7C15ull ^
+                                    std::uint64_t(key.Bits[2]) * 0xC2B2AE3D27D4EB4Full;
+            return h ^ (h >> 29);
         }
     };
     static TKey KeyOf(const TAffineVector& v)
@@ -72,8 +80,15 @@ private:
     }
 
     TAffineVectorList& FTexCoords;
-    std::unordered_map<TKey, int, THash> FIndex;
+    TOpenHashIndex<TKey, THash> FIndex;
 };
+
+void ReserveCorners(TFGVertexNormalTexIndexList& group, int corners)
+{
+    group.VertexIndices.Reserve(corners);
+    group.NormalIndices.Reserve(corners);
+    group.TexCoordIndices.Reserve(corners);
+}
 
 void CollectNodes(const TSkeletonBoneList& bones, int parentId, std::vector<TSMDNode>& nodes)
 {
@@ -238,13 +253,19 @@ void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& o
 {
     if (object.BoneSlots() < 1)
         object.SetBoneSlots(1);
-    TTexCoordIndex texCoords(object.TexCoords);
+    // Closed meshes share each vertex among about six corners, seams and
+    // hard edges split some: a quarter of the corners leaves room for most
+    // models without reserving far more than they use.
+    const int expected = static_cast<int>(3 * file.Triangles.size() / 4);
+    object.ReserveVertices(object.Vertices.Count() + expected);
+    TTexCoordIndex texCoords(object.TexCoords, expected);
     for (const TSMDMaterialRun& run : file.Runs)
     {
         auto& group = object.FaceGroups().Add<TFGVertexNormalTexIndexList>();
         group.SetMode(fgmmTriangles);
         group.MaterialName = run.MaterialName;
         RegisterMaterial(run.MaterialName);
+        ReserveCorners(group, static_cast<int>(3 * run.TriangleCount));
         for (const TSMDTriangle& triangle : file.TrianglesOf(run))
             for (const TSMDCorner& corner : triangle.Corners)
             {

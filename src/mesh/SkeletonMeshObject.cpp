@@ -43,20 +43,18 @@ TMatrix WithoutTranslation(TMatrix m)
 }
 } // namespace
 
-size_t TSkeletonMeshObject::TVertexKeyHash::operator()(const TVertexKey& key) const
+std::uint64_t TSkeletonMeshObject::TVertexKeyHash::operator()(const TVertexKey& key) const
 {
-    // FNV-1a over the key's words: cheap, and spreads the low bits of the
-    // float patterns that neighbouring vertices share.
-    std::uint64_t h = 14695981039346656037ull;
-    const auto mix = [&h](std::uint32_t word)
-    {
-        h ^= word;
-        h *= 1099511628211ull;
-    };
-    mix(static_cast<std::uint32_t>(key.BoneID));
-    for (const std::uint32_t word : key.Bits)
-        mix(word);
-    return static_cast<size_t>(h ^ (h >> 29));
+    // The words in pairs, each pair times its own odd constant: four
+    // independent multiplies. Neighbouring vertices differ in the high bits of
+    // their floats, which the final shift folds down.
+    const auto pair = [](std::uint32_t low, std::uint32_t high)
+    { return std::uint64_t(low) | (std::uint64_t(high) << 32); };
+    const std::uint64_t h = pair(static_cast<std::uint32_t>(key.BoneID), key.Bits[0]) * 0x9E3779B97F4A7C15ull ^
+                            pair(key.Bits[1], key.Bits[2]) * 0xC2B2AE3D27D4EB4Full ^
+                            pair(key.Bits[3], key.Bits[4]) * 0x165667B19E3779F9ull ^
+                            std::uint64_t(key.Bits[5]) * 0xD6E8FEB86659FD93ull;
+    return h ^ (h >> 29);
 }
 
 TSkeletonMeshObject::TSkeletonMeshObject(TMeshObjectList* owner) : TMorphableMeshObject(owner) {}
@@ -90,8 +88,7 @@ TVertexBoneWeight* TSkeletonMeshObject::VerticesBonesWeights(int vertex)
 // Frees the index, which only loading needs.
 void TSkeletonMeshObject::FlushVertexIndex()
 {
-    if (!FVertexIndex.empty())
-        std::unordered_map<TVertexKey, int, TVertexKeyHash>().swap(FVertexIndex);
+    FVertexIndex.Release();
     FIndexedCount = 0;
 }
 
@@ -123,13 +120,27 @@ void TSkeletonMeshObject::AppendBoneWeights(const TVertexBoneWeightDynArray& ent
 {
     if (static_cast<int>(entries.size()) > FBoneSlots)
         SetBoneSlots(static_cast<int>(entries.size()));
+    TVertexBoneWeight* const vertexWeights = AppendZeroWeights();
+    std::copy(entries.begin(), entries.end(), vertexWeights);
+}
+
+// As AppendBoneWeights({{boneID, 1}}), without a list per vertex.
+void TSkeletonMeshObject::AppendSingleBone(int boneID)
+{
+    if (FBoneSlots < 1)
+        SetBoneSlots(1);
+    *AppendZeroWeights() = {boneID, 1.0f};
+}
+
+TVertexBoneWeight* TSkeletonMeshObject::AppendZeroWeights()
+{
     const int count = FBoneWeightsCount + 1;
     if (count > FBoneWeightsCapacity)
         SetBoneWeightsCapacity(count + 16);
     FBoneWeightsCount = count;
     TVertexBoneWeight* const vertexWeights = FWeights.data() + Offset(count - 1);
     std::fill_n(vertexWeights, FBoneSlots, TVertexBoneWeight{});
-    std::copy(entries.begin(), entries.end(), vertexWeights);
+    return vertexWeights;
 }
 
 void TSkeletonMeshObject::Clear()
@@ -177,32 +188,41 @@ void TSkeletonMeshObject::UpdateVertexIndex()
 {
     if (FIndexedSlots != FBoneSlots || FIndexedCount > Vertices.Count())
     {
-        FlushVertexIndex();
+        FVertexIndex.Clear();
+        FIndexedCount = 0;
         FIndexedSlots = FBoneSlots;
     }
     for (; FIndexedCount < Vertices.Count(); ++FIndexedCount)
     {
         TVertexKey key;
         if (KeyOf(FIndexedCount, key))
-            FVertexIndex.try_emplace(key, FIndexedCount);
+            FVertexIndex.TryAdd(key, FIndexedCount);
     }
+}
+
+void TSkeletonMeshObject::ReserveVertices(int count)
+{
+    Vertices.Reserve(count);
+    Normals.Reserve(count);
+    FWeights.reserve(static_cast<size_t>(std::max(count, 0)) * static_cast<size_t>(std::max(FBoneSlots, 1)));
+    FVertexIndex.Reserve(count);
 }
 
 int TSkeletonMeshObject::FindOrAddVertex(int boneID, const TAffineVector& vertex, const TAffineVector& normal)
 {
-    TVertexKey key{boneID, {Bits(vertex.X), Bits(vertex.Y), Bits(vertex.Z), Bits(normal.X), Bits(normal.Y), Bits(normal.Z)}};
+    const TVertexKey key{boneID, {Bits(vertex.X), Bits(vertex.Y), Bits(vertex.Z), Bits(normal.X), Bits(normal.Y), Bits(normal.Z)}};
     UpdateVertexIndex();
-    auto found = FVertexIndex.find(key);
+    int found = FVertexIndex.Find(key);
     TVertexKey stored;
-    if (found != FVertexIndex.end() && !(KeyOf(found->second, stored) && stored == key))
+    if (found >= 0 && !(KeyOf(found, stored) && stored == key))
     {
         // The vertex was changed in place: the index no longer holds.
         FlushVertexIndex();
         UpdateVertexIndex();
-        found = FVertexIndex.find(key);
+        found = FVertexIndex.Find(key);
     }
-    if (found != FVertexIndex.end())
-        return found->second;
+    if (found >= 0)
+        return found;
     if (Normals.Count() != Vertices.Count() || FBoneWeightsCount != Vertices.Count())
         throw EInvalidOperation(QStringLiteral("Cannot add a vertex to mesh object \"%1\" with %2 vertices, %3 normals "
                                                "and %4 weighted vertices")
@@ -210,10 +230,18 @@ int TSkeletonMeshObject::FindOrAddVertex(int boneID, const TAffineVector& vertex
                                     .arg(Vertices.Count())
                                     .arg(Normals.Count())
                                     .arg(FBoneWeightsCount));
-    AppendBoneWeights({{boneID, 1.0f}});
+    AppendSingleBone(boneID);
     Normals.Add(normal);
     const int index = Vertices.Add(vertex);
-    UpdateVertexIndex();
+    // The new vertex is bound to the bone alone, so its key is the one
+    // looked up; adding a first slot re-shapes the entries and reindexes.
+    if (FIndexedSlots == FBoneSlots && FIndexedCount == index)
+    {
+        FVertexIndex.TryAdd(key, index);
+        ++FIndexedCount;
+    }
+    else
+        UpdateVertexIndex();
     return index;
 }
 
@@ -231,15 +259,18 @@ void TSkeletonMeshObject::PrepareInvertedMeshes()
     for (int k = 0; k < FBoneSlots; ++k)
     {
         auto mesh = std::make_unique<TBaseMeshObject>();
-        mesh->Vertices.Assign(Vertices);
-        mesh->Normals.Assign(Normals);
+        mesh->Vertices.Reserve(Vertices.Count());
+        mesh->Normals.Reserve(Normals.Count());
         for (int i = 0; i < Vertices.Count(); ++i)
         {
             const TBoneInverses& bone = InversesOf(skeleton, i, Entries(i)[k].BoneID, inverses);
-            mesh->Vertices[i] = TransformPoint(Vertices[i], bone.Point);
+            mesh->Vertices.Add(TransformPoint(Vertices[i], bone.Point));
             if (i < Normals.Count())
-                mesh->Normals[i] = TransformDirection(Normals[i], bone.Direction);
+                mesh->Normals.Add(TransformDirection(Normals[i], bone.Direction));
         }
+        // Normals beyond the vertices have no bone and stay as they are.
+        for (int i = Vertices.Count(); i < Normals.Count(); ++i)
+            mesh->Normals.Add(Normals[i]);
         meshes.push_back(std::move(mesh));
     }
     FBoneMatrixInvertedMeshes = std::move(meshes);

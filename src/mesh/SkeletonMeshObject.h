@@ -1,10 +1,10 @@
 #pragma once
 
 #include "MeshObject.h"
+#include "OpenHashIndex.h"
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 class TSkeleton;
@@ -51,6 +51,9 @@ public:
     // is none. Vertices, normals and weighted vertices of unequal counts:
     // EInvalidOperation.
     int FindOrAddVertex(int boneID, const TAffineVector& vertex, const TAffineVector& normal);
+    // Room for `count` vertices in all, so that that many FindOrAddVertex
+    // calls neither grow the lists nor rebuild the lookup index.
+    void ReserveVertices(int count);
     // Code that changes vertices, normals or weights in place between two
     // FindOrAddVertex calls drops the lookup index with this.
     void FlushVertexIndex();
@@ -77,7 +80,7 @@ private:
     };
     struct TVertexKeyHash
     {
-        size_t operator()(const TVertexKey& key) const;
+        std::uint64_t operator()(const TVertexKey& key) const;
     };
 
     // A bone's global matrix inverted, whole for points and without its
@@ -100,6 +103,9 @@ private:
     bool SingleBoneOf(int vertex, std::int32_t& boneID) const;
     bool KeyOf(int vertex, TVertexKey& key) const;
     void UpdateVertexIndex();
+    void AppendSingleBone(int boneID);
+    // The next weighted vertex's entries, zeroed.
+    TVertexBoneWeight* AppendZeroWeights();
     void ApplyOneSlot(TSkeleton& skeleton);
     void ApplySlots(TSkeleton& skeleton);
 
@@ -111,7 +117,7 @@ private:
     std::vector<std::unique_ptr<TBaseMeshObject>> FBoneMatrixInvertedMeshes;
     // First vertex of each key, for the vertices below FIndexedCount, made
     // with FIndexedSlots slots.
-    std::unordered_map<TVertexKey, int, TVertexKeyHash> FVertexIndex;
+    TOpenHashIndex<TVertexKey, TVertexKeyHash> FVertexIndex;
     int FIndexedCount = 0;
     int FIndexedSlots = 0;
 };
