@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QOpenGLContext>
 #include <QWindow>
+#include "ViewerPixels.h"
+
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -70,13 +72,7 @@ protected:
     // The frame's pixels, top row first.
     QImage Render()
     {
-        FBuffer->Render();
-        FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
-        QImage picture(ViewWidth, ViewHeight, QImage::Format_RGBA8888);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
-        return picture.mirrored().convertToFormat(QImage::Format_RGB32);
+        return RenderViewerPixels(FViewer, ViewWidth, ViewHeight);
     }
 
     TGLScene FScene{nullptr};

@@ -13,6 +13,8 @@
 #include <QOpenGLContext>
 #include <QRect>
 #include <QWindow>
+#include "ViewerPixels.h"
+
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -109,13 +111,7 @@ protected:
 
     QImage Render(const QString& savedAs)
     {
-        FBuffer->Render();
-        FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
-        QImage picture(FWidth, FHeight, QImage::Format_RGBA8888);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, FWidth, FHeight, GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
-        const QImage result = picture.mirrored().convertToFormat(QImage::Format_RGB32);
+        const QImage result = RenderViewerPixels(FViewer, FWidth, FHeight);
         EXPECT_TRUE(result.save(savedAs));
         return result;
     }

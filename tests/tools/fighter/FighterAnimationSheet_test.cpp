@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QRect>
 #include <QWindow>
+#include "ViewerPixels.h"
+
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -94,13 +96,7 @@ protected:
     QImage Render(const int frame)
     {
         FActor->SetCurrentFrame(frame);
-        FBuffer->Render();
-        FBuffer->RenderingContext()->makeCurrent(FViewer.RenderWindow());
-        QImage picture(Cell, Cell, QImage::Format_RGBA8888);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, Cell, Cell, GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
-        return picture.mirrored().convertToFormat(QImage::Format_RGB32);
+        return RenderViewerPixels(FViewer, Cell, Cell);
     }
 
     TGLScene FScene{nullptr};
