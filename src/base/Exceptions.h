@@ -101,6 +101,13 @@ public:
     using Exception::Exception;
 };
 
+// An object used as a class it is not.
+class EInvalidCast : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 // A consistency check that fails while an object is being destroyed. Nothing
 // may be thrown out of a destructor and going on would leave dangling state,
 // so the condition goes to the error stream and the program stops.
