@@ -64,6 +64,10 @@ void TFightTest::MakeDataTree(const QString& missing)
     for (const char* folder : {"away/start", "bin", "Combo", "Sons"})
         ASSERT_TRUE(root.mkpath(QString::fromLatin1(folder)));
     Link(GameDir + "/bin/Miniville.3ds", TreePath("away/start/Miniville.3ds"), missing);
+    // The menu's first meshes, which the hand-over loads again.
+    for (const char* file : {"Option1.3ds", "Stick.3ds"})
+        Link(GameDir + "/bin/" + file, TreePath("away/start/") + file, missing);
+    Link(GameDir + "/Anime", TreePath("away/Anime"), missing);
     for (const QString& file : FighterFiles)
         Link(GameDir + "/Combo/" + file, TreePath("Combo/" + file), missing);
     Link(GameDir + "/Sons/amamaison.wav", TreePath("Sons/amamaison.wav"), missing);

@@ -19,8 +19,9 @@ protected:
     void TearDown() override;
 
     // Stands the program in a data tree of its own: the start-up directory
-    // "away/start" with the town, the program's directory "bin", and "Combo"
-    // and "Sons" beside it, each file linked to the generated one. `missing`
+    // "away/start" with the town and the menu's meshes, "away/Anime" beside
+    // it, the program's directory "bin", and "Combo" and "Sons" beside that,
+    // each linked to the generated one. `missing`
     // is left out. From the start-up directory "../Combo" leads nowhere.
     void MakeDataTree(const QString& missing = {});
     QString TreePath(const QString& relative) const;

@@ -1,9 +1,7 @@
 #pragma once
 
-// The game's meshes and actors as the menu and the fight place and load them.
-// Their windows do not load them yet, and their layouts do not hold them yet:
-// the values below are those that the menu and fight layouts give these
-// objects.
+// The fight's meshes and actors as its layout places them and its set-up
+// loads them, for tests that draw them outside the fight window.
 #include "mesh/GLActor.h"
 #include "mesh/GLBaseMesh.h"
 #include "scene/GLMaterial.h"
@@ -21,13 +19,6 @@ struct TPlacement
     TAffineVector Position, Direction, Up;
     float Scale;
 };
-
-// Menu_Jeu: the four free forms. Their pitch, roll and turn angles are
-// recorded with the final Direction and Up, not applied again.
-inline const TPlacement Option1{{2, -8, 0}, {0, 1, 0}, {-1, 0, 0}, 1.5f};
-inline const TPlacement Play1{{2, -8, 20}, {0, 1, 0}, {-1, 0, 0}, 1.5f};
-inline const TPlacement Quit1{{-3, -13, -33}, {0, 1, 0}, {-1, 0, 0}, 2.5f};
-inline const TPlacement Rage{{0, 0, 10}, {0, 1, 0}, {-1, 0, 0}, 55};
 
 // Jeu: the town free form and the two fighters.
 inline const TPlacement GLFreeForm3{{0, -25, 0}, {0, 1, -4.37114e-08f}, {0, -4.37114e-08f, -1}, 200};
