@@ -66,8 +66,11 @@ def start_display(processes):
     if os.environ.get("DISPLAY"):
         return os.environ["DISPLAY"]
     read_end, write_end = os.pipe()
+    # Without -noreset the server resets whenever its last client leaves and
+    # refuses connections meanwhile: a short xdotool call that ends just as
+    # the program connects would make the program fail to start.
     processes.start(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset"],
         pass_fds=(write_end,),
         stdout=subprocess.DEVNULL,
         stderr=subprocess.DEVNULL,
