@@ -183,9 +183,12 @@ def most_changed(menu, rest, shots):
     return max(shots, key=lambda shot: len(menu.play.picture(shot) ^ resting))
 
 
-def watch_hand_over(game, menu, loading, log):
-    """Pictures from the click on PLAY until the loading window has gone:
-    those of the menu (the start sequence) and those of the loading window."""
+def watch_hand_over(game, menu, loading, resting_ink, log):
+    """Pictures from the click on PLAY until the loading window has gone.
+    Returns PLAY's dark samples in each picture of the menu, the pictures of
+    the menu in which PLAY has lost some (the start sequence), and the
+    pictures of the loading window with the bar's filled share."""
+    start_inks = []
     start_pictures = []
     loading_pictures = []
     seen = []
@@ -197,7 +200,10 @@ def watch_hand_over(game, menu, loading, log):
         if menu.shown(screen):
             ink = menu.play.ink(screen)
             seen.append(("menu", ink))
-            if len(start_pictures) < KEPT_START_PICTURES:
+            start_inks.append(ink)
+            # Screenshots come faster than frames: keep each frame once.
+            is_new = not start_pictures or start_pictures[-1][0] != ink
+            if ink < resting_ink and is_new and len(start_pictures) < KEPT_START_PICTURES:
                 start_pictures.append((ink, screen))
         elif loading.shown(screen):
             fill = loading.bar_fill(screen)
@@ -208,7 +214,7 @@ def watch_hand_over(game, menu, loading, log):
             if loading_pictures:
                 break
     log("pictures after the click: " + summary(seen))
-    return start_pictures, loading_pictures
+    return start_inks, start_pictures, loading_pictures
 
 
 def summary(seen):
@@ -225,17 +231,13 @@ def summary(seen):
     return ", ".join(parts)
 
 
-def check_start_sequence(menu, rest, start_pictures, shots):
-    resting_ink = menu.play.ink(rest)
-    leaving = [(ink, screen) for ink, screen in start_pictures if ink < LEFT_PLACE * resting_ink]
-    if not leaving:
-        inks = [ink for ink, _ in start_pictures]
+def check_start_sequence(resting_ink, start_inks, start_pictures, shots):
+    if not any(ink < LEFT_PLACE * resting_ink for ink in start_inks):
         raise Failure(
-            f"PLAY's letters never left its place while the menu showed (dark samples {inks}, at rest {resting_ink})"
+            f"PLAY's letters never left its place while the menu showed (dark samples {start_inks}, at rest {resting_ink})"
         )
     # Letters on their way out, most of them still in sight.
-    on_their_way = [(ink, screen) for ink, screen in start_pictures if ink < resting_ink]
-    shots.save(min(on_their_way, key=lambda item: abs(item[0] - START_PICTURE_INK * resting_ink))[1], "menu_start.png")
+    shots.save(min(start_pictures, key=lambda item: abs(item[0] - START_PICTURE_INK * resting_ink))[1], "menu_start.png")
 
 
 def check_loading(loading_pictures, shots, log):
@@ -307,10 +309,11 @@ def play_through_menu(arguments, processes, work_dir, log):
     check_hover(menu, hover_shots, log)
     shots.save(most_changed(menu, rest, hover_shots), "menu_hover.png")
 
+    resting_ink = menu.play.ink(rest)
     _, clicker = pick(menu.play, [rest] + hover_shots)
-    start_pictures, loading_pictures = watch_hand_over(game, menu, loading, log)
+    start_inks, start_pictures, loading_pictures = watch_hand_over(game, menu, loading, resting_ink, log)
     clicker.wait(timeout=10)
-    check_start_sequence(menu, rest, start_pictures, shots)
+    check_start_sequence(resting_ink, start_inks, start_pictures, shots)
     check_loading(loading_pictures, shots, log)
     window = find_window(game, FIGHT_CAPTION, HAND_OVER_LIMIT_S, "fight window")
     fx, fy = window_origin(window)
