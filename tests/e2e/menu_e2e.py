@@ -293,21 +293,12 @@ def play_fight(game, window, viewer, shots, log):
 
 
 def play_through_menu(arguments, processes, work_dir, log):
-    menu_layout = load_layout(arguments.layouts, "Menu_Jeu")
     loading = LoadingView(load_layout(arguments.layouts, "SplashScreen"), arguments.title)
-    fight_viewer = layout_rect(load_layout(arguments.layouts, "Jeu"), "GLSceneViewer1")
     game = start_game(processes, arguments.game, work_dir, "play.log")
     window, menu, _ = wait_for_menu(game, MENU_LIMIT_S)
     log(f"menu: dark regions per row {menu.region_counts}, PLAY {menu.play.envelope}, QUIT {menu.quit.envelope}")
-    ox, oy = window_origin(window)
-    left, top, width, height = layout_rect(menu_layout, "GLSceneViewer1")
-    shots = Shots(arguments.shots, (ox + left, oy + top, width, height))
-
-    rest = check_rest(menu, log)
-    shots.save(rest, "menu_rest.png")
-    hover_shots = hover(menu.play, log)
-    check_hover(menu, hover_shots, log)
-    shots.save(most_changed(menu, rest, hover_shots), "menu_hover.png")
+    shots = Shots(arguments.shots, placed(window, load_layout(arguments.layouts, "Menu_Jeu"), "GLSceneViewer1"))
+    rest, hover_shots = watch_menu(menu, shots, log)
 
     resting_ink = menu.play.ink(rest)
     _, clicker = pick(menu.play, [rest] + hover_shots)
@@ -315,10 +306,27 @@ def play_through_menu(arguments, processes, work_dir, log):
     clicker.wait(timeout=10)
     check_start_sequence(resting_ink, start_inks, start_pictures, shots)
     check_loading(loading_pictures, shots, log)
+
     window = find_window(game, FIGHT_CAPTION, HAND_OVER_LIMIT_S, "fight window")
-    fx, fy = window_origin(window)
-    fleft, ftop, fwidth, fheight = fight_viewer
-    play_fight(game, window, (fx + fleft, fy + ftop, fwidth, fheight), shots, log)
+    play_fight(game, window, placed(window, load_layout(arguments.layouts, "Jeu"), "GLSceneViewer1"), shots, log)
+
+
+def placed(window, layout, name):
+    """A control's rectangle on the screen."""
+    ox, oy = window_origin(window)
+    left, top, width, height = layout_rect(layout, name)
+    return ox + left, oy + top, width, height
+
+
+def watch_menu(menu, shots, log):
+    """The menu at rest, then PLAY under the pointer: a picture at rest and
+    pictures of the hovered PLAY."""
+    rest = check_rest(menu, log)
+    shots.save(rest, "menu_rest.png")
+    hover_shots = hover(menu.play, log)
+    check_hover(menu, hover_shots, log)
+    shots.save(most_changed(menu, rest, hover_shots), "menu_hover.png")
+    return rest, hover_shots
 
 
 def quit_through_menu(arguments, processes, work_dir, log):

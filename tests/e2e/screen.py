@@ -85,7 +85,10 @@ def start_display(processes):
 
 
 def start_game(processes, game, work_dir, log_name="game.log"):
-    """The program, run from its own folder as a player runs it, silent."""
+    """The program, run from its own folder as a player runs it, silent.
+    The pointer waits in the screen's corner, off anything it could pick,
+    wherever an earlier run left it."""
+    move_pointer(0, 0)
     environment = dict(os.environ, SDL_AUDIODRIVER="dummy")
     with open(os.path.join(work_dir, log_name), "wb") as output:
         return processes.start(
