@@ -12,7 +12,9 @@ trap stop_xvfb EXIT
 if [ -z "${DISPLAY:-}" ]; then
   for number in $(seq 90 140); do
     [ -e "/tmp/.X${number}-lock" ] && continue
-    Xvfb ":$number" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: otherwise the server resets whenever its last client leaves
+    # and refuses new connections meanwhile, failing the next test's start.
+    Xvfb ":$number" -screen 0 1600x1000x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 50); do
       [ -e "/tmp/.X11-unix/X${number}" ] && break

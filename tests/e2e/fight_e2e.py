@@ -1,35 +1,43 @@
 #!/usr/bin/env python3
 """Plays a fight with the real program, as a player would.
 
-The program is started with its test hook that runs the hand-over from the menu
-to the fight at start-up. Fighter 2 walks up to fighter 1 and hits it until its
+The fight is reached through the menu, as a player reaches it: the pointer
+on PLAY, then a click. Fighter 2 walks up to fighter 1 and hits it until its
 life gauge is empty; fighter 1 must die once, and "p" must end the program with
-exit status 0. Everything is driven by real X key events (xdotool, through the
-XTEST extension) and everything is read from the screen: screenshots of the
-root window (xwd) and the window's caption. Nothing is read from inside.
+exit status 0. Everything is driven by real X pointer and key events (xdotool,
+through the XTEST extension) and everything is read from the screen:
+screenshots of the root window and the window's caption. Nothing is read from
+inside.
 
 Usage: fight_e2e.py --game PATH/stickfight --layout PATH/Jeu.json [--shots DIR]
 """
 
-import argparse
-import ctypes
 import json
 import os
-import re
-import signal
-import struct
-import subprocess
-import sys
-import tempfile
 import time
-import zlib
+
+import menu_view
+from screen import (
+    FIGHT_CAPTION,
+    Failure,
+    Screen,
+    find_window,
+    layout_rect,
+    press,
+    run_test,
+    start_display,
+    start_game,
+    wait_for_exit,
+    wait_for_rate,
+    window_origin,
+    xdotool,
+)
 
 # Well within the test's limit: software rendering on two shared cores.
+MENU_LIMIT_S = 30.0
 WINDOW_LIMIT_S = 30.0
 FIGHT_LIMIT_S = 40.0
 EXIT_LIMIT_S = 10.0
-# A key held this long is one press: the host's key repetition starts later.
-KEY_HOLD_S = 0.06
 # One walk cycle of the fighters' walk animation (24 frames at 50 ms) and a bit.
 WALK_WAIT_S = 1.5
 # From a combo key to the end of the first hit and the opponent's reaction.
@@ -44,162 +52,11 @@ STAY_UP_S = 3.0
 BLACK_MAX = 8
 # The gauge's fill colour (red 255, green 128, blue 0).
 GAUGE_FILL = (255, 128, 0)
-CAPTION_RATE = re.compile(r"^(\d+)[.,](\d) FPS$")
-FIGHT_CAPTION = re.compile(r"^(Jeu|\d+[.,]\d FPS)$")
-
-PR_SET_PDEATHSIG = 1
-
-
-class Failure(Exception):
-    pass
-
-
-def die_with_parent():
-    """Runs in each child before exec: a test killed by its runner takes its
-    X server and its game with it."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
-
-
-class Processes:
-    """Everything the test starts, ended on every path."""
-
-    def __init__(self):
-        self.children = []
-
-    def start(self, args, **kwargs):
-        child = subprocess.Popen(args, preexec_fn=die_with_parent, **kwargs)
-        self.children.append(child)
-        return child
-
-    def end_all(self):
-        for child in reversed(self.children):
-            if child.poll() is None:
-                child.terminate()
-                try:
-                    child.wait(timeout=3)
-                except subprocess.TimeoutExpired:
-                    child.kill()
-                    child.wait()
-
-
-def start_display(processes):
-    """Uses the given display, or starts an X server on a free one."""
-    if os.environ.get("DISPLAY"):
-        return os.environ["DISPLAY"]
-    read_end, write_end = os.pipe()
-    processes.start(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
-        pass_fds=(write_end,),
-        stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL,
-    )
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        number = pipe.readline().strip()
-    if not number:
-        raise Failure("Xvfb did not start")
-    os.environ["DISPLAY"] = ":" + number
-    return os.environ["DISPLAY"]
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=10)
-    return result.stdout.strip() if result.returncode == 0 else None
-
-
-def press(key):
-    xdotool("keydown", key, "sleep", str(KEY_HOLD_S), "keyup", key)
-
-
-def caption(window):
-    return xdotool("getwindowname", window) or ""
-
-
-def find_fight_window(game):
-    """The fight window: it is named "Jeu" until its first tick writes the
-    frame rate in its caption."""
-    deadline = time.monotonic() + WINDOW_LIMIT_S
-    while time.monotonic() < deadline:
-        if game.poll() is not None:
-            raise Failure(f"the program ended before its fight window showed (status {game.returncode})")
-        for window in (xdotool("search", "--onlyvisible", "--pid", str(game.pid), "--name", "") or "").split():
-            if FIGHT_CAPTION.match(caption(window)):
-                return window
-        time.sleep(0.2)
-    raise Failure("no fight window within %.0f s" % WINDOW_LIMIT_S)
-
-
-def window_origin(window):
-    text = xdotool("getwindowgeometry", "--shell", window) or ""
-    values = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
-    return int(values.get("X", 0)), int(values.get("Y", 0))
-
-
-class Screen:
-    """One screenshot of the root window, read from xwd's dump."""
-
-    def __init__(self, path):
-        subprocess.run(["xwd", "-root", "-silent", "-out", path], check=True, timeout=10)
-        with open(path, "rb") as dump:
-            data = dump.read()
-        fields = struct.unpack(">25I", data[:100])
-        self.width, self.height = fields[4], fields[5]
-        byte_order, bits_per_pixel, self.line = fields[7], fields[11], fields[12]
-        self.step = bits_per_pixel // 8
-        masks = fields[14:17]
-        self.pixels = memoryview(data)[len(data) - self.height * self.line :]
-        # Where in a pixel's bytes each of red, green and blue lies.
-        shifts = [mask.bit_length() - 8 for mask in masks]
-        if byte_order == 0:
-            self.offsets = [shift // 8 for shift in shifts]
-        else:
-            self.offsets = [self.step - 1 - shift // 8 for shift in shifts]
-
-    def row(self, y):
-        return self.pixels[y * self.line : y * self.line + self.width * self.step]
-
-    def at(self, x, y):
-        start = y * self.line + x * self.step
-        return tuple(self.pixels[start + offset] for offset in self.offsets)
-
-    def save_png(self, path):
-        red, green, blue = self.offsets
-        lines = []
-        for y in range(self.height):
-            source = self.row(y)
-            rgb = bytearray(self.width * 3)
-            rgb[0::3] = source[red :: self.step]
-            rgb[1::3] = source[green :: self.step]
-            rgb[2::3] = source[blue :: self.step]
-            lines.append(b"\x00" + bytes(rgb))
-
-        def chunk(kind, body):
-            return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-
-        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)
-        with open(path, "wb") as picture:
-            picture.write(b"\x89PNG\r\n\x1a\n")
-            picture.write(chunk(b"IHDR", header))
-            picture.write(chunk(b"IDAT", zlib.compress(b"".join(lines), 6)))
-            picture.write(chunk(b"IEND", b""))
-
-
-def layout_rect(layout, name):
-    """Left, top, width and height of a window control in the fight's layout."""
-    for component in layout["components"]:
-        if component.get("name") == name:
-            values = {}
-            for pair in component.get("properties", []):
-                values.update(pair)
-            return values["Left"], values["Top"], values["Width"], values["Height"]
-    raise Failure(f"no {name} in the layout")
-
 
 class FightView:
     """What the fight shows: fighter 1's gauge and whether fighter 1 stands."""
 
-    def __init__(self, layout, origin, shots_dir, work_dir):
+    def __init__(self, layout, origin, shots_dir):
         self.origin = origin
         self.shots_dir = shots_dir
         left, top, width, height = layout_rect(layout, "Vie1")
@@ -208,12 +65,11 @@ class FightView:
         self.gauge_x = range(max(left, 0) + border, left + width - border)
         left, top, width, height = layout_rect(layout, "GLSceneViewer1")
         self.viewer = (left, top, width, height)
-        self.dump = os.path.join(work_dir, "screen.xwd")
         self.full_fill = None
         self.head_rows = None
 
     def grab(self):
-        return Screen(self.dump)
+        return Screen()
 
     def gauge_fill(self, screen):
         ox, oy = self.origin
@@ -260,18 +116,6 @@ class FightView:
 
     def save(self, screen, name):
         screen.save_png(os.path.join(self.shots_dir, name))
-
-
-def wait_for_rate(window, limit):
-    deadline = time.monotonic() + limit
-    text = ""
-    while time.monotonic() < deadline:
-        text = caption(window)
-        match = CAPTION_RATE.match(text)
-        if match and float(match.group(1) + "." + match.group(2)) > 0:
-            return text
-        time.sleep(0.2)
-    raise Failure(f"the caption shows no frame rate: {text!r}")
 
 
 def wait_for_gauge_change(view, level, limit):
@@ -396,68 +240,25 @@ def run(arguments, processes, work_dir, log):
     with open(arguments.layout) as text:
         layout = json.load(text)
     start_display(processes)
-    game_dir = os.path.dirname(os.path.abspath(arguments.game))
-    environment = dict(os.environ, SDL_AUDIODRIVER="dummy")
-    with open(os.path.join(work_dir, "game.log"), "wb") as output:
-        game = processes.start(
-            [os.path.abspath(arguments.game), "--start-fight"],
-            cwd=game_dir,
-            env=environment,
-            stdout=output,
-            stderr=subprocess.STDOUT,
-        )
-    window = find_fight_window(game)
+    game = start_game(processes, arguments.game, work_dir)
+    menu_view.start_fight(game, MENU_LIMIT_S, log)
+    window = find_window(game, FIGHT_CAPTION, WINDOW_LIMIT_S, "fight window")
     log(f"fight window {window} on {os.environ['DISPLAY']}")
-    view = FightView(layout, window_origin(window), arguments.shots, work_dir)
+    view = FightView(layout, window_origin(window), arguments.shots)
     standing = fight(game, view, window, bool(arguments.shots), log)
     watch_death(game, view, bool(arguments.shots), standing, log)
     log("caption after the death: " + wait_for_rate(window, 5))
     press("p")
-    try:
-        status = game.wait(timeout=EXIT_LIMIT_S)
-    except subprocess.TimeoutExpired:
-        raise Failure('"p" did not end the program')
+    status, _ = wait_for_exit(game, EXIT_LIMIT_S, '"p"')
     if status != 0:
         raise Failure(f'"p" ended the program with status {status}')
     log("ended with status 0")
 
 
-def main():
-    parser = argparse.ArgumentParser()
+def add_arguments(parser):
     parser.add_argument("--game", required=True)
     parser.add_argument("--layout", required=True)
-    parser.add_argument("--shots", help="folder to save the fight's pictures in")
-    arguments = parser.parse_args()
-    if arguments.shots:
-        os.makedirs(arguments.shots, exist_ok=True)
-    processes = Processes()
-    # The runner's own termination ends what the test started, too.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    started = time.monotonic()
-
-    def log(message):
-        print(f"[{time.monotonic() - started:5.1f} s] {message}", flush=True)
-
-    with tempfile.TemporaryDirectory() as work_dir:
-        try:
-            run(arguments, processes, work_dir, log)
-        except Failure as failure:
-            print(f"FAILED: {failure}", flush=True)
-            show_game_output(work_dir)
-            return 1
-        finally:
-            processes.end_all()
-    return 0
-
-
-def show_game_output(work_dir):
-    path = os.path.join(work_dir, "game.log")
-    if os.path.exists(path):
-        with open(path, errors="replace") as output:
-            lines = output.readlines()[-20:]
-        if lines:
-            print("the program's last output:\n" + "".join(lines), flush=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    raise SystemExit(run_test(add_arguments, run))
