@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Gamepads.h"
 #include "HandOver.h"
 #include "Inter.h"
 #include "Scene.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     {
         TApplication application;
         application.Initialize();
+        new TGamepads(&application); // owned by the application
         application.CreateForm(Menu_Jeu);
         if (QCoreApplication::arguments().contains(QString::fromLatin1(StartFightOption)))
             HandOverToFightAtStart();
