@@ -15,6 +15,9 @@ constexpr int PollIntervalMs = 5;
 // Half way out: a resting or slightly worn stick types nothing, a deliberate
 // push does.
 constexpr Sint16 StickDeadZone = 16384;
+// SDL numbers the joystick and game-controller events 0x600 to 0x6FF.
+constexpr Uint32 FirstPadEvent = SDL_JOYAXISMOTION;
+constexpr Uint32 LastPadEvent = SDL_FINGERDOWN - 1;
 
 enum TPadAction
 {
@@ -158,7 +161,7 @@ std::int32_t TGamepads::PlayerPad(const int player) const
 void TGamepads::TakeDeviceEvents()
 {
     SDL_Event event;
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_JOYAXISMOTION, SDL_CONTROLLERSENSORUPDATE) > 0)
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, FirstPadEvent, LastPadEvent) > 0)
     {
         if (event.type == SDL_CONTROLLERDEVICEADDED)
             Plug(event.cdevice.which);
