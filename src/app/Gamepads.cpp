@@ -1,11 +1,14 @@
 #include "Gamepads.h"
 
+#include "ScopeGuard.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWindow>
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -139,13 +142,13 @@ void TGamepads::Poll(const std::int64_t nowMs)
     if (!FAvailable || FPolling)
         return;
     FPolling = true;
+    const TScopeExit pollDone([this] { FPolling = false; });
     SDL_PumpEvents();
     TakeDeviceEvents();
     for (int player = 0; player < PlayerCount; ++player)
         for (const std::unique_ptr<TPad>& pad : FPads)
             if (pad->Player == player)
                 TypeHeldControls(*pad, nowMs);
-    FPolling = false;
 }
 
 std::int32_t TGamepads::PlayerPad(const int player) const
@@ -160,24 +163,37 @@ std::int32_t TGamepads::PlayerPad(const int player) const
 // the buttons and sticks is read directly.
 void TGamepads::TakeDeviceEvents()
 {
+    bool devicesChanged = false;
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, FirstPadEvent, LastPadEvent) > 0)
     {
-        if (event.type == SDL_CONTROLLERDEVICEADDED)
-            Plug(event.cdevice.which);
-        else if (event.type == SDL_CONTROLLERDEVICEREMOVED)
+        if (event.type == SDL_CONTROLLERDEVICEREMOVED)
             Unplug(event.cdevice.which);
+        devicesChanged = devicesChanged || event.type == SDL_CONTROLLERDEVICEADDED ||
+                         event.type == SDL_CONTROLLERDEVICEREMOVED;
     }
+    // An added event names a device index, which a removal shifts; SDL even
+    // drops the added event of a pad plugged in just before another is
+    // unplugged. So every device is looked at after either.
+    if (devicesChanged)
+        PlugNewPads();
+}
+
+void TGamepads::PlugNewPads()
+{
+    for (int deviceIndex = 0; deviceIndex < SDL_NumJoysticks(); ++deviceIndex)
+        if (SDL_IsGameController(deviceIndex) && !IsPlugged(SDL_JoystickGetDeviceInstanceID(deviceIndex)))
+            Plug(deviceIndex);
+}
+
+bool TGamepads::IsPlugged(const std::int32_t instanceId) const
+{
+    return std::ranges::any_of(FPads, [instanceId](const std::unique_ptr<TPad>& pad) { return pad->InstanceId == instanceId; });
 }
 
 void TGamepads::Plug(const int deviceIndex)
 {
-    // SDL announces the pads present at start-up, and a pad again when a
-    // mapping for it arrives.
     const SDL_JoystickID instanceId = SDL_JoystickGetDeviceInstanceID(deviceIndex);
-    for (const std::unique_ptr<TPad>& pad : FPads)
-        if (pad->InstanceId == instanceId)
-            return;
     SDL_GameController* const controller = SDL_GameControllerOpen(deviceIndex);
     // Unplugged again before it could be opened.
     if (controller == nullptr)

@@ -46,6 +46,8 @@ private:
     struct TPad;
 
     void TakeDeviceEvents();
+    void PlugNewPads();
+    bool IsPlugged(std::int32_t instanceId) const;
     void Plug(int deviceIndex);
     void Unplug(std::int32_t instanceId);
     int FreePlayer() const;

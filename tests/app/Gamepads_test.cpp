@@ -253,6 +253,23 @@ TEST_F(GamepadsTest, PadsTakeTheFirstFreePlayerAndAThirdWaitsForOne)
     EXPECT_EQ(Click(pads, *fourth, SDL_CONTROLLER_BUTTON_DPAD_RIGHT), "l");
 }
 
+TEST_F(GamepadsTest, PadPluggedInJustBeforeAnotherIsUnpluggedIsSeen)
+{
+    TGamepads pads(nullptr, TestTiming);
+    pads.StopPolling();
+    auto first = std::make_unique<TVirtualPad>();
+    TVirtualPad second;
+    PollAt(pads, 0);
+    // Both between two passes: the new pad is announced as device 2, which
+    // is device 1 once the first pad has gone.
+    TVirtualPad third;
+    first.reset();
+    PollAt(pads, 10);
+    EXPECT_EQ(pads.PlayerPad(0), third.InstanceId());
+    EXPECT_EQ(pads.PlayerPad(1), second.InstanceId());
+    EXPECT_EQ(Click(pads, third, SDL_CONTROLLER_BUTTON_DPAD_LEFT), "a");
+}
+
 TEST_F(GamepadsTest, KeysGoOnlyToTheWindowWithTheFocus)
 {
     TVirtualPad pad;
