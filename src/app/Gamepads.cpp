@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
