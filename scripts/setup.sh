@@ -10,7 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
-  libjpeg-dev libsdl2-dev
+  libjpeg-dev libsdl2-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev lib3ds-dev
   clang-14 libclang-rt-14-dev
   fonts-comic-neue fonts-wine fonts-dejavu-core

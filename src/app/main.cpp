@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Gamepads.h"
 #include "Inter.h"
 #include "Sound.h"
 #include "Startup.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     {
         TApplication application;
         application.Initialize();
+        new TGamepads(&application); // owned by the application
         application.CreateForm(Menu_Jeu);
         application.Run();
     }
