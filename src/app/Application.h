@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowScale.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -48,6 +50,10 @@ public:
     QString ExeName() const;
     void SetExeName(const QString& value) { FExeName = value; }
 
+    // How the windows show their layouts; set before the first is created.
+    const TWindowScale& WindowScale() const { return FWindowScale; }
+    void SetWindowScale(const TWindowScale& value) { FWindowScale = value; }
+
     // Shows a failure to the user (a message box) and returns.
     void HandleException(std::exception_ptr error);
     void ShowException(const QString& message);
@@ -78,6 +84,7 @@ private:
     TForm* FMainForm = nullptr;
     QString FExeName;
     bool FTerminated = false;
+    TWindowScale FWindowScale;
     std::vector<TForm*> FForms;
     std::vector<QPointer<TForm>> FReleasedForms;
     QTimer FReleaseWake;

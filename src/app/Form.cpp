@@ -1,11 +1,14 @@
 #include "Form.h"
 
 #include "Application.h"
+#include "Control.h"
 #include "LayoutReader.h"
+#include "WindowScale.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -49,7 +52,26 @@ void TForm::Initialize()
 void TForm::Loaded()
 {
     TLayoutComponent::Loaded();
+    std::vector<QRect> controls;
+    for (const TControl* control : findChildren<TControl*>(Qt::FindDirectChildrenOnly))
+        controls.push_back({control->Left(), control->Top(), control->Width(), control->Height()});
+    FContentExtent = ControlsExtent(controls);
+    PlaceContent();
     ApplyGeometry();
+}
+
+// Every control shows the layout at the same scale and origin, so that the
+// layout stays as stored.
+void TForm::PlaceContent()
+{
+    if (IsLoading())
+        return;
+    const TWindowScale scale = Application != nullptr ? Application->WindowScale() : TWindowScale();
+    const QScreen* const screen = this->screen();
+    const QSize screenArea = screen != nullptr ? screen->availableGeometry().size() : size();
+    FDisplayScale = WindowDisplayScale(scale, screenArea, size(), FContentExtent);
+    for (TControl* control : findChildren<TControl*>(Qt::FindDirectChildrenOnly))
+        control->SetDisplayScale(FDisplayScale);
 }
 
 void TForm::SetLeft(int value)
@@ -80,7 +102,7 @@ void TForm::ApplyGeometry()
 {
     if (IsLoading() || FWindowState == wsMaximized)
         return;
-    setGeometry(FLeft, FTop, FClientWidth, FClientHeight);
+    setGeometry(FLeft, FTop, FDisplayScale.ToScreen(FClientWidth), FDisplayScale.ToScreen(FClientHeight));
 }
 
 void TForm::SetColor(TColor value)
@@ -207,6 +229,12 @@ void TForm::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     Guarded([this] { SystemCloseRequested(); });
+}
+
+void TForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    PlaceContent();
 }
 
 void TForm::keyPressEvent(QKeyEvent* event)

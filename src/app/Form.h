@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Component.h"
+#include "DisplayScale.h"
 #include "ControlTypes.h"
 #include "Events.h"
 #include "Graphics.h"
@@ -89,11 +90,13 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ApplyWindowState();
     void ApplyGeometry();
     void WaitUntilExposed();
+    void PlaceContent();
 
     TFont* const FFont;
     int FLeft = 0;
@@ -105,6 +108,9 @@ private:
     TWindowState FWindowState = wsNormal;
     TPosition FPosition = poDesigned;
     TCursor FCursor = crDefault;
+    // The controls' extent from the corner, as loaded, and how they show it.
+    QSize FContentExtent;
+    TDisplayScale FDisplayScale;
     TNotifyEvent FOnCreate;
     TNotifyEvent FOnDestroy;
     TKeyPressEvent FOnKeyPress;

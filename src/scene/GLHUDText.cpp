@@ -111,7 +111,11 @@ void TGLHUDText::DrawText(TRenderContextInfo& info)
         glLoadMatrixf(info.Buffer->BaseProjectionMatrix().Data());
     else
         glLoadIdentity();
-    const float f = info.RenderDPI == 96 || info.RenderDPI <= 0 ? 1.0f : info.RenderDPI / 96.0f;
+    // A viewer's own ratio is exact where its whole-number resolution would
+    // round a fractional one.
+    const float f = info.Buffer != nullptr                     ? static_cast<float>(info.Buffer->PixelRatio())
+                    : info.RenderDPI == 96 || info.RenderDPI <= 0 ? 1.0f
+                                                                  : info.RenderDPI / 96.0f;
     const float width = static_cast<float>(info.ViewportWidth);
     const float height = static_cast<float>(info.ViewportHeight);
     glScalef(2 / width, 2 / height, 1);

@@ -123,20 +123,19 @@ void TGLSceneBuffer::SetCamera(TGLCamera* value)
     NotifyChanged();
 }
 
-void TGLSceneBuffer::Resize(int width, int height)
+void TGLSceneBuffer::Resize(int width, int height, qreal pixelRatio)
 {
-    FViewport.Width = std::max(1, width);
-    FViewport.Height = std::max(1, height);
+    const bool ratioChanged = pixelRatio > 0 && pixelRatio != FPixelRatio;
+    if (pixelRatio > 0)
+        FPixelRatio = pixelRatio;
+    FViewWidth = std::max(1, width);
+    FViewHeight = std::max(1, height);
+    FViewport.Width = std::max(1, static_cast<int>(std::lround(width * FPixelRatio)));
+    FViewport.Height = std::max(1, static_cast<int>(std::lround(height * FPixelRatio)));
     if (FContext != nullptr && !FRendering && FContext->makeCurrent(FSurface))
         glViewport(0, 0, FViewport.Width, FViewport.Height);
-}
-
-void TGLSceneBuffer::SetPixelRatio(qreal value)
-{
-    if (value <= 0 || value == FPixelRatio)
-        return;
-    FPixelRatio = value;
-    NotifyChanged();
+    if (ratioChanged)
+        NotifyChanged();
 }
 
 int TGLSceneBuffer::ScaledRenderDPI() const
@@ -340,7 +339,10 @@ void TGLSceneBuffer::PrepareMatrices(const QRect* pickRect)
     FBaseProjectionMatrix = ReadMatrix(GL_PROJECTION_MATRIX);
     if (FCamera != nullptr)
     {
-        FCamera->ApplyProjection(FViewport, FViewport.Width, FViewport.Height, FRenderDPI);
+        // In the viewer's pixels at the design resolution: the device size
+        // is rounded and the scaled resolution a whole number.
+        const TGLViewport view{0, 0, FViewWidth, FViewHeight};
+        FCamera->ApplyProjection(view, FViewWidth, FViewHeight, RenderDPI);
         FProjectionMatrix = ReadMatrix(GL_PROJECTION_MATRIX);
     }
     else

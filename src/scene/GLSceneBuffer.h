@@ -140,12 +140,15 @@ public:
     // Viewport, in device pixels; width and height are at least 1.
     int Width() const { return FViewport.Width; }
     int Height() const { return FViewport.Height; }
-    void Resize(int width, int height);
-    // Device pixels per pixel of the viewer. The render resolution grows
-    // with it, so that the camera sees as much and screen texts keep their
-    // place and size in the viewer's pixels.
+    // The viewer's size in its own pixels, and the device pixels per pixel
+    // of it. The viewport has the device pixels; the camera's projection is
+    // worked out in the viewer's pixels and screen texts keep their place and
+    // size in them, so that a denser rendering shows the same picture, only
+    // sharper, whatever the rounding of its device size.
+    void Resize(int width, int height, qreal pixelRatio = 1);
+    int ViewWidth() const { return FViewWidth; }
+    int ViewHeight() const { return FViewHeight; }
     qreal PixelRatio() const { return FPixelRatio; }
-    void SetPixelRatio(qreal value);
 
     // The format a window must have for this buffer's context.
     QSurfaceFormat RequestedFormat() const;
@@ -250,6 +253,8 @@ private:
     bool FRendering = false;
     int FRenderDPI = RenderDPI;
     qreal FPixelRatio = 1;
+    int FViewWidth = 1;
+    int FViewHeight = 1;
     int FRedBits = 8;
 
     TMatrix FProjectionMatrix = IdentityMatrix();

@@ -78,7 +78,7 @@ protected:
 
     void mousePressEvent(QMouseEvent* event) override
     {
-        const QPoint point = event->position().toPoint();
+        const QPoint point = FViewer->LayoutPoint(event->position());
         RunGuarded(
             [&]
             {
@@ -89,14 +89,14 @@ protected:
 
     void mouseMoveEvent(QMouseEvent* event) override
     {
-        const QPoint point = event->position().toPoint();
+        const QPoint point = FViewer->LayoutPoint(event->position());
         RunGuarded([&]
                    { FViewer->MouseMove(ShiftStateOf(event->modifiers(), event->buttons()), point.x(), point.y()); });
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
-        const QPoint point = event->position().toPoint();
+        const QPoint point = FViewer->LayoutPoint(event->position());
         RunGuarded(
             [&]
             {
@@ -185,7 +185,7 @@ void TGLSceneViewer::CreateRenderWindow()
     format.setSwapInterval(SwapInterval());
     FWindow->setFormat(format);
     // A hidden control has not told its container its size yet.
-    FWindow->resize(Width(), Height());
+    FWindow->resize(size());
     FWindow->create();
     ResizeBuffer();
     FBuffer->CreateRenderingContext(FWindow);
@@ -204,13 +204,17 @@ void TGLSceneViewer::RecreateRenderWindow()
         FWindow->show();
 }
 
-// The control's size is in its own pixels; OpenGL draws in the window's
-// device pixels, of which there are more on a high-density screen.
+// The control's size is in the layout's pixels; OpenGL draws in the
+// window's device pixels: the form's display scale, times the density of
+// the screen.
 void TGLSceneViewer::ResizeBuffer()
 {
-    const qreal ratio = FWindow->devicePixelRatio();
-    FBuffer->SetPixelRatio(ratio);
-    FBuffer->Resize(static_cast<int>(std::lround(Width() * ratio)), static_cast<int>(std::lround(Height() * ratio)));
+    FBuffer->Resize(Width(), Height(), FWindow->devicePixelRatio() * DisplayScale().Factor);
+}
+
+void TGLSceneViewer::DisplayScaleChanged()
+{
+    ResizeBuffer();
 }
 
 void TGLSceneViewer::PaintFrame()

@@ -58,6 +58,7 @@ public:
     void MouseLeave() override;
 
 protected:
+    void DisplayScaleChanged() override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

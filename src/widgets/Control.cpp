@@ -2,6 +2,7 @@
 
 #include <QEnterEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 void (*ControlFailureHandler)(std::exception_ptr) = nullptr;
 
@@ -31,6 +32,7 @@ TControl::TControl(QWidget* AOwner)
 {
     connect(FFont, &TFont::Changed, this, [this] { FontChanged(); });
     setFont(FFont->ToQFont());
+    FBounds = geometry();
 }
 
 void TControl::SetLeft(int value)
@@ -55,7 +57,22 @@ void TControl::SetHeight(int value)
 
 void TControl::SetBounds(int left, int top, int width, int height)
 {
-    setGeometry(left, top, std::max(0, width), std::max(0, height));
+    FBounds = QRect(left, top, std::max(0, width), std::max(0, height));
+    setGeometry(FDisplayScale.ToScreen(FBounds));
+}
+
+void TControl::SetDisplayScale(const TDisplayScale& value)
+{
+    if (value == FDisplayScale)
+        return;
+    FDisplayScale = value;
+    setGeometry(FDisplayScale.ToScreen(FBounds));
+    DisplayScaleChanged();
+}
+
+void TControl::ScalePainter(QPainter& painter) const
+{
+    painter.scale(FDisplayScale.Factor, FDisplayScale.Factor);
 }
 
 void TControl::SetVisible(bool value)
@@ -144,7 +161,7 @@ void TControl::MouseLeave()
 
 void TControl::mousePressEvent(QMouseEvent* event)
 {
-    const QPoint point = event->position().toPoint();
+    const QPoint point = LayoutPoint(event->position());
     RunHandler([&] {
         MouseDown(MouseButtonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), point.x(),
                   point.y());
@@ -153,13 +170,13 @@ void TControl::mousePressEvent(QMouseEvent* event)
 
 void TControl::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint point = event->position().toPoint();
+    const QPoint point = LayoutPoint(event->position());
     RunHandler([&] { MouseMove(ShiftStateOf(event->modifiers(), event->buttons()), point.x(), point.y()); });
 }
 
 void TControl::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QPoint point = event->position().toPoint();
+    const QPoint point = LayoutPoint(event->position());
     RunHandler([&] {
         MouseUp(MouseButtonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), point.x(),
                 point.y());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Component.h"
+#include "DisplayScale.h"
 #include "ControlTypes.h"
 #include "Events.h"
 #include "Graphics.h"
@@ -16,7 +17,9 @@ Q_DECLARE_METATYPE(TMouseEvent)
 Q_DECLARE_METATYPE(TMouseMoveEvent)
 
 // A visual component placed in pixels inside its form. The Qt parent is the
-// owner and the visual parent alike.
+// owner and the visual parent alike. Its bounds, its drawing and its mouse
+// input are in the layout's pixels; its form's display scale maps them to
+// the screen.
 class TControl : public QWidget, public TLayoutComponent
 {
     Q_OBJECT
@@ -39,15 +42,19 @@ public:
     explicit TControl(QWidget* AOwner);
 
     QString Name() const { return objectName(); }
-    int Left() const { return geometry().left(); }
+    int Left() const { return FBounds.x(); }
     void SetLeft(int value);
-    int Top() const { return geometry().top(); }
+    int Top() const { return FBounds.y(); }
     void SetTop(int value);
-    int Width() const { return geometry().width(); }
+    int Width() const { return FBounds.width(); }
     void SetWidth(int value);
-    int Height() const { return geometry().height(); }
+    int Height() const { return FBounds.height(); }
     void SetHeight(int value);
     void SetBounds(int left, int top, int width, int height);
+    // The control's own area in the layout's pixels.
+    QRect ClientRect() const { return {0, 0, Width(), Height()}; }
+    const TDisplayScale& DisplayScale() const { return FDisplayScale; }
+    void SetDisplayScale(const TDisplayScale& value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool value);
     TColor Color() const { return FColor; }
@@ -83,6 +90,11 @@ public:
 
 protected:
     virtual void FontChanged() { update(); }
+    virtual void DisplayScaleChanged() { update(); }
+    // Makes a painter of the control draw in the layout's pixels.
+    void ScalePainter(class QPainter& painter) const;
+    // A point of the control's screen pixels in the layout's.
+    QPoint LayoutPoint(const QPointF& screen) const { return FDisplayScale.ToLayout(screen); }
     // Draws the control; runs inside every paint event, where a failure goes
     // to the failure handler like any handler's.
     virtual void Paint() {}
@@ -100,6 +112,8 @@ protected:
 
 private:
     TFont* const FFont;
+    QRect FBounds;
+    TDisplayScale FDisplayScale;
     bool FVisible = true;
     TColor FColor = clBtnFace;
     TCursor FCursor = crDefault;

@@ -56,11 +56,12 @@ void TLabel::AdjustBounds()
 void TLabel::Paint()
 {
     QPainter painter(this);
+    ScalePainter(painter);
     if (!FTransparent)
-        painter.fillRect(rect(), ColorToRGB(Color()));
+        painter.fillRect(ClientRect(), ColorToRGB(Color()));
     painter.setFont(font());
     painter.setPen(ColorToRGB(Font()->Color()));
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FCaption);
+    painter.drawText(ClientRect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FCaption);
 }
 
 TImage::TImage(QWidget* AOwner)
@@ -99,11 +100,13 @@ void TImage::Paint()
     if (FPicture->Empty())
         return;
     QPainter painter(this);
+    ScalePainter(painter);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QImage& image = FPicture->Image();
     if (FStretch)
-        painter.drawImage(rect(), image);
+        painter.drawImage(ClientRect(), image);
     else if (FCenter)
-        painter.drawImage((width() - image.width()) / 2, (height() - image.height()) / 2, image);
+        painter.drawImage((Width() - image.width()) / 2, (Height() - image.height()) / 2, image);
     else
         painter.drawImage(0, 0, image);
 }

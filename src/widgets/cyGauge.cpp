@@ -277,13 +277,14 @@ void TcyGauge::Loaded()
 QRect TcyGauge::ItemArea() const
 {
     const int inset = FFrameWidth + FBorderWidth;
-    return TBox{inset, inset, width() - inset, height() - inset}.ToQRect();
+    return TBox{inset, inset, Width() - inset, Height() - inset}.ToQRect();
 }
 
 void TcyGauge::Paint()
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
+    ScalePainter(painter);
     // Cleared again even when a handler throws, so no stale painter is seen.
     const QScopedValueRollback<QPainter*> canvas(FCanvas, &painter);
     if (FOnBeforePaint)
@@ -310,7 +311,7 @@ void TcyGauge::PaintBackground()
     const bool frameDraws = FFrameWidth > 0 && !(FFrameColor == clNone);
     if (color == clNone && !frameDraws)
         return;
-    const TBox box = InsetForOutline({0, 0, width(), height()}, FFrameWidth);
+    const TBox box = InsetForOutline({0, 0, Width(), Height()}, FFrameWidth);
     const TPenChoice pen{frameDraws, ColorToRGB(FFrameColor), FFrameWidth};
     const TBrushChoice brush{!(color == clNone), ColorToRGB(color)};
     if (box.Empty())
