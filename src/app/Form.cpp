@@ -70,8 +70,18 @@ void TForm::PlaceContent()
     const QScreen* const screen = this->screen();
     const QSize screenArea = screen != nullptr ? screen->availableGeometry().size() : size();
     FDisplayScale = WindowDisplayScale(scale, screenArea, size(), FContentExtent);
+    // What lay left of or above the corner was never seen; in a centred
+    // window it would stand in the margin.
+    const QRect content = FDisplayScale.ToScreen(QRect(QPoint(), FContentExtent));
     for (TControl* control : findChildren<TControl*>(Qt::FindDirectChildrenOnly))
+    {
         control->SetDisplayScale(FDisplayScale);
+        const QRect shown = control->geometry().intersected(content);
+        if (shown == control->geometry())
+            control->clearMask();
+        else
+            control->setMask(shown.translated(-control->pos()));
+    }
 }
 
 void TForm::SetLeft(int value)

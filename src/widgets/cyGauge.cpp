@@ -280,11 +280,34 @@ QRect TcyGauge::ItemArea() const
     return TBox{inset, inset, Width() - inset, Height() - inset}.ToQRect();
 }
 
+// The drawing rules above are those of whole pixels: at another scale the
+// gauge is drawn in its layout's pixels and the picture scaled, so that it
+// looks as it does unscaled.
 void TcyGauge::Paint()
 {
+    if (DisplayScale().Factor == 1)
+    {
+        QPainter painter(this);
+        PaintGauge(painter);
+        return;
+    }
+    if (FLayoutPicture.size() != ClientRect().size())
+        FLayoutPicture = QImage(ClientRect().size(), QImage::Format_ARGB32_Premultiplied);
+    // What the gauge leaves undrawn shows the window behind, as unscaled.
+    FLayoutPicture.fill(Qt::transparent);
+    {
+        QPainter layoutPainter(&FLayoutPicture);
+        PaintGauge(layoutPainter);
+    }
     QPainter painter(this);
+    // Smoothing keeps thin lines when shrinking; growing keeps edges sharp.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, DisplayScale().Factor < 1);
+    painter.drawImage(rect(), FLayoutPicture);
+}
+
+void TcyGauge::PaintGauge(QPainter& painter)
+{
     painter.setRenderHint(QPainter::Antialiasing, false);
-    ScalePainter(painter);
     // Cleared again even when a handler throws, so no stale painter is seen.
     const QScopedValueRollback<QPainter*> canvas(FCanvas, &painter);
     if (FOnBeforePaint)

@@ -3,6 +3,7 @@
 #include "Control.h"
 #include "Events.h"
 
+#include <QImage>
 #include <QRect>
 
 #include <cstdint>
@@ -151,6 +152,7 @@ private:
     // The client rectangle without frame and border; may be empty or inverted
     // when the control is smaller than its frame and border.
     QRect ItemArea() const;
+    void PaintGauge(QPainter& painter);
     void PaintBackground();
     void PaintSmooth(const QRect& area, double ratio, int length);
     void PaintSegmented(const QRect& area, double ratio, int length);
@@ -186,6 +188,8 @@ private:
     TProcOnPaintItem FOnCustomDrawItem;
     bool FReadOnly = true;
     QPainter* FCanvas = nullptr;
+    // The gauge in its layout's pixels, when shown at another scale.
+    QImage FLayoutPicture;
 };
 
 // Registers the gauge by class name and its item paint event type.
