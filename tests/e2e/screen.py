@@ -92,7 +92,8 @@ def start_game(processes, game, work_dir, log_name="game.log"):
     environment = dict(os.environ, SDL_AUDIODRIVER="dummy")
     with open(os.path.join(work_dir, log_name), "wb") as output:
         return processes.start(
-            [os.path.abspath(game)],
+            # The windows' fixed pixels, which the tests read the screen by.
+            [os.path.abspath(game), "--scale", "1"],
             cwd=os.path.dirname(os.path.abspath(game)),
             env=environment,
             stdout=output,
