@@ -1,11 +1,13 @@
 #include "Application.h"
 #include "HandOver.h"
 #include "Inter.h"
+#include "ProgramOptions.h"
 #include "Scene.h"
 #include "Sound.h"
 #include "Startup.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTimer>
 
@@ -29,18 +31,35 @@ void HandOverToFightAtStart()
         });
     });
 }
+
+QStringList ArgumentsOf(const int argc, char** const argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Read before the application exists, so that help and errors need no
+    // display and open no window.
+    QStringList arguments = ArgumentsOf(argc, argv);
+    const bool startFight = arguments.removeAll(QString::fromLatin1(StartFightOption)) > 0;
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    if (commandLine.Action != TCommandLineAction::Run)
+        return FinishWithoutRunning(commandLine);
+
     RegisterModules();
     PrepareSurfaceFormat();
     QApplication qtApplication(argc, argv);
     {
         TApplication application;
         application.Initialize();
+        ApplyProgramOptions(commandLine.Options, QProcessEnvironment::systemEnvironment(), application);
         application.CreateForm(Menu_Jeu);
-        if (QCoreApplication::arguments().contains(QString::fromLatin1(StartFightOption)))
+        if (startFight)
             HandOverToFightAtStart();
         application.Run();
     }
