@@ -38,6 +38,7 @@ public:
     bool IsPlaying() const;
     void Shutdown();
     void SetVolume(const int percent) { FVolume = std::clamp(percent, 0, FullVolume); }
+    int Volume() const { return FVolume; }
 
 private:
     static constexpr int FullVolume = 100;
@@ -232,6 +233,11 @@ bool PlaySoundW(const char16_t* const pszSound, [[maybe_unused]] void* const hmo
 void SetSoundVolume(const int percent)
 {
     Player.SetVolume(percent);
+}
+
+int SoundVolume()
+{
+    return Player.Volume();
 }
 
 bool SoundIsPlaying()

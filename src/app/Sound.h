@@ -20,6 +20,7 @@ bool PlaySoundW(const char16_t* pszSound, void* hmod, std::uint32_t fdwSound);
 // (100). At 0 sounds still take their time, silently, so that a request that
 // waits for its sound to end waits as long. Values are clamped to 0..100.
 void SetSoundVolume(int percent);
+int SoundVolume();
 
 // True while sound output from a request is still pending.
 bool SoundIsPlaying();

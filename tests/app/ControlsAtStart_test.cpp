@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/Form.h"
 #include "app/ProgramOptions.h"
+#include "app/Sound.h"
 
 #include "TestApplication.h"
 
@@ -63,6 +64,12 @@ protected:
 
     QString TypedWord() { return Typed({{Qt::Key_Z, "z"}, {Qt::Key_Q, "q"}, {Qt::Key_M, "m"}, {Qt::Key_A, "a"}}); }
 
+    void TearDown() override
+    {
+        SetSoundVolume(100);
+        TApplicationTest::TearDown();
+    }
+
     QTemporaryDir FConfigHome;
     QProcessEnvironment FEnvironment;
 };
@@ -121,6 +128,19 @@ TEST_F(ControlsAtStartTest, UnreadableNamedFileIsShownAndNoKeyMoves)
                                                          "The game's own keys are used.")
                                               .arg(FConfigHome.path())});
     EXPECT_EQ(TypedWord(), "zqma");
+}
+
+TEST_F(ControlsAtStartTest, VolumeAndMuteSetTheSoundLevel)
+{
+    TProgramOptions options;
+    options.Volume = 37;
+    ApplyProgramOptions(options, FEnvironment, *FApplication);
+    EXPECT_EQ(SoundVolume(), 37);
+    options.Mute = true;
+    ApplyProgramOptions(options, FEnvironment, *FApplication);
+    EXPECT_EQ(SoundVolume(), 0);
+    ApplyProgramOptions({}, FEnvironment, *FApplication);
+    EXPECT_EQ(SoundVolume(), 100);
 }
 
 #include "ControlsAtStart_test.moc"

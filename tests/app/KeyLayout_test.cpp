@@ -8,6 +8,12 @@
 
 #include <gtest/gtest.h>
 
+// Readable failures: gtest would print the characters as bytes.
+void PrintTo(const QString& text, std::ostream* stream)
+{
+    *stream << '"' << text.toStdString() << '"';
+}
+
 namespace
 {
 const QString FileName = QStringLiteral("/home/player/.config/stickfight/controls");
@@ -54,7 +60,7 @@ QString Received(const TKeyLayout& layout, const QString& typed)
 
 QString Expected(const int line, const char* what)
 {
-    return QStringLiteral("Controls file \"%1\", line %2: %3.").arg(FileName).arg(line).arg(QLatin1String(what));
+    return QStringLiteral("Controls file \"%1\", line %2: %3.").arg(FileName).arg(line).arg(QString::fromUtf8(what));
 }
 } // namespace
 
