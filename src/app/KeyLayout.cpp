@@ -136,11 +136,8 @@ TKeyLayout TKeyLayout::Parse(const QByteArrayView content, const QString& fileNa
         qsizetype lineEnd = content.indexOf('\n', lineStart);
         if (lineEnd < 0)
             lineEnd = content.size();
-        QByteArrayView line = content.sliced(lineStart, lineEnd - lineStart);
-        // Files written on Windows end their lines with CR LF.
-        if (line.endsWith('\r'))
-            line.chop(1);
-        parser.ParseLine(line, lineNumber);
+        // The CR of CR LF line ends goes with the line's other white space.
+        parser.ParseLine(content.sliced(lineStart, lineEnd - lineStart), lineNumber);
         lineStart = lineEnd + 1;
         ++lineNumber;
     }
