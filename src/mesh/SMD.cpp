@@ -174,26 +174,24 @@ constexpr uint64_t EveryByte(const uint8_t byte)
 // before the first byte that is not.
 [[gnu::always_inline]] inline unsigned LeadingDigitCount(const uint64_t chunk)
 {
-    // A byte is a digit when its high half is 3 both before and after adding
-    // 6; carries out of a byte start only at a byte that is no digit, so they
-    // touch nothing before the first such byte.
-    const uint64_t high = chunk & EveryByte(0xF0);
-    const uint64_t highAfterSix = (chunk + EveryByte(0x06)) & EveryByte(0xF0);
-    const uint64_t notDigit = (high ^ EveryByte(0x30)) | (highAfterSix ^ EveryByte(0x30));
+    // Digits become 0 to 9 and every other byte something else; adding 0x76
+    // sets the high bit of exactly those above 9 that lack it. The carry out
+    // of a byte above 0x89 only reaches bytes after it.
+    const uint64_t offset = chunk ^ EveryByte('0');
+    const uint64_t notDigit = ((offset + EveryByte(0x76)) | offset) & EveryByte(0x80);
     return notDigit == 0 ? 8 : unsigned(std::countr_zero(notDigit)) / 8;
 }
 
-// The value of the first `count` (0 to 8) bytes of the chunk, all digits:
-// moved to the top so that the bytes below act as leading zeros, then paired
-// up into ever wider lanes by multiplications. (Shifted in two halves, since
-// a shift by all 64 bits is undefined.)
+// The value of the first `count` (1 to 8) bytes of the chunk, all digits:
+// moved to the top so that the bytes below act as leading zeros, then
+// neighbouring lanes joined by one multiplication each: digits into pairs,
+// pairs into fours, and the two fours.
 [[gnu::always_inline]] inline uint64_t DigitsValue(const uint64_t chunk, const unsigned count)
 {
-    const unsigned half = 4 * (8 - count);
-    uint64_t lanes = (chunk - EveryByte('0')) << half << half;
-    lanes = (lanes * 10 + (lanes >> 8)) & 0x00FF00FF00FF00FFu;
-    lanes = (lanes * 100 + (lanes >> 16)) & 0x0000FFFF0000FFFFu;
-    return (lanes * 10000 + (lanes >> 32)) & 0xFFFFFFFFu;
+    uint64_t lanes = (chunk << (8 * (8 - count))) & EveryByte(0x0F);
+    lanes = (lanes * (10 * 0x100 + 1)) >> 8 & 0x00FF00FF00FF00FFu;
+    lanes = (lanes * (100 * 0x10000 + 1)) >> 16 & 0x0000FFFF0000FFFFu;
+    return (lanes * (10000 * 0x100000000u + 1)) >> 32;
 }
 
 constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
@@ -258,7 +256,9 @@ constexpr ptrdiff_t ReadAheadBytes = 16;
     const uint64_t beforePoint = (uint64_t{1} << (8 * integerDigits)) - 1;
     const uint64_t merged = (head & beforePoint) | (tail & ~beforePoint);
     const unsigned digits = LeadingDigitCount(merged);
-    if (digits == 0 || (digits == 8 && IsDigit(p[9])))
+    // One test for both, which in files mixing seven and eight digits would
+    // each be mispredicted.
+    if ((digits == 0) | ((digits == 8) & IsDigit(p[9])))
         return nullptr;
     decimal.Digits = DigitsValue(merged, digits);
     decimal.FractionDigits = digits - integerDigits;
@@ -446,11 +446,13 @@ private:
     struct TMasks
     {
         uint64_t Separators[Words] = {};
-        uint64_t Quotes[Words] = {};
+        // Some block holds a quote, maybe past the line's end.
+        bool Quotes = false;
     };
     static void Classify(const char* first, size_t blocks, TMasks& masks);
 
-    std::array<const char*, Kept> FStarts{};
+    // Only the first min(FCount, Kept) are set.
+    std::array<const char*, Kept> FStarts;
     size_t FCount = 0;
 };
 
@@ -459,6 +461,7 @@ void TSMDTokenStarts::Classify(const char* const first, const size_t blocks, TMa
 {
     const __m128i space = _mm_set1_epi8(' '), comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
     const __m128i tab = _mm_set1_epi8('\t'), lastBlank = _mm_set1_epi8('\f' - '\t');
+    __m128i quotes = _mm_setzero_si128();
     for (size_t b = 0; b < blocks; ++b) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + BlockBytes * b));
         // Tab, vertical tab and form feed: within three above a tab.
@@ -466,17 +469,17 @@ void TSMDTokenStarts::Classify(const char* const first, const size_t blocks, TMa
         const __m128i blank = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, lastBlank), fromTab);
         const __m128i separator =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, comma)), blank);
-        const unsigned shift = unsigned(BlockBytes * b % 64);
-        masks.Separators[b / 4] |= uint64_t(unsigned(_mm_movemask_epi8(separator))) << shift;
-        masks.Quotes[b / 4] |= uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)))) << shift;
+        masks.Separators[b / 4] |= uint64_t(unsigned(_mm_movemask_epi8(separator))) << (BlockBytes * b % 64);
+        quotes = _mm_or_si128(quotes, _mm_cmpeq_epi8(bytes, quote));
     }
+    masks.Quotes = _mm_movemask_epi8(quotes) != 0;
 }
 #else
 void TSMDTokenStarts::Classify(const char* const first, const size_t blocks, TMasks& masks)
 {
     for (size_t i = 0; i < blocks * BlockBytes; ++i) {
         masks.Separators[i / 64] |= uint64_t(IsSeparator(first[i])) << (i % 64);
-        masks.Quotes[i / 64] |= uint64_t(first[i] == '"') << (i % 64);
+        masks.Quotes = masks.Quotes || first[i] == '"';
     }
 }
 #endif
@@ -488,26 +491,21 @@ bool TSMDTokenStarts::Find(const std::string_view line, const char* const readab
         return false;
     TMasks masks;
     Classify(line.data(), blocks, masks);
+    if (masks.Quotes)
+        return false;
     FCount = 0;
     // As if a separator came before the line: a token may start at its first
     // byte.
     uint64_t separatorBefore = 1;
-    for (size_t w = 0; w < Words; ++w) {
-        const size_t firstByte = 64 * w;
-        const uint64_t inLine = line.size() >= firstByte + 64 ? ~uint64_t{0}
-                                : line.size() > firstByte ? (uint64_t{1} << (line.size() - firstByte)) - 1
-                                                          : 0;
-        if ((masks.Quotes[w] & inLine) != 0)
-            return false;
-        const uint64_t tokenBytes = ~masks.Separators[w] & inLine;
+    for (size_t firstByte = 0; firstByte < line.size(); firstByte += 64) {
+        const size_t left = line.size() - firstByte;
+        const uint64_t inLine = left >= 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1;
+        const uint64_t tokenBytes = ~masks.Separators[firstByte / 64] & inLine;
         uint64_t starts = tokenBytes & ((~tokenBytes << 1) | separatorBefore);
         separatorBefore = ~tokenBytes >> 63;
-        const size_t before = FCount;
-        FCount += size_t(std::popcount(starts));
-        for (size_t k = before; k < std::min(FCount, Kept); ++k) {
-            FStarts[k] = line.data() + firstByte + size_t(std::countr_zero(starts));
-            starts &= starts - 1;
-        }
+        for (; starts != 0; starts &= starts - 1, ++FCount)
+            if (FCount < Kept)
+                FStarts[FCount] = line.data() + firstByte + size_t(std::countr_zero(starts));
     }
     return true;
 }
@@ -574,13 +572,28 @@ struct TLineHash
     }
 };
 
+// A common decimal (below 10^8, at most 8 digits after the point) by one
+// double division, as RoundPlainDecimal's second road; taken for all of them
+// alike, since choosing between the roads by the size of the digits would be
+// mispredicted in files that mix six and seven significant digits.
+[[gnu::always_inline]] inline bool RoundCommonDecimal(const TPlainDecimal& decimal, float& value)
+{
+    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    const double quotient = double(int64_t(decimal.Digits)) / Powers[decimal.FractionDigits];
+    constexpr uint64_t BelowSingle = (uint64_t{1} << 29) - 1;
+    if ((std::bit_cast<uint64_t>(quotient) & BelowSingle) == uint64_t{1} << 28) [[unlikely]]
+        return false;
+    value = std::bit_cast<float>(std::bit_cast<uint32_t>(float(quotient)) | uint32_t(decimal.Negative) << 31);
+    return true;
+}
+
 // The number at a token start of TSMDTokenStarts.
 [[gnu::always_inline]] inline float FloatAt(const char* const start)
 {
     TPlainDecimal decimal;
     float value;
     const char* const stop = ScanCommonDecimal(start, decimal);
-    if (stop != nullptr && IsTokenEnd(*stop) && RoundPlainDecimal(decimal, value)) [[likely]]
+    if (stop != nullptr && IsTokenEnd(*stop) && RoundCommonDecimal(decimal, value)) [[likely]]
         return value;
     return FloatAtByAnyRoad(start);
 }
@@ -651,29 +664,37 @@ TSMDLines::TSMDLines(std::string_view bytes)
 {
     if (bytes.starts_with(ByteOrderMark))
         bytes.remove_prefix(ByteOrderMark.size());
-    // The next CR and the next LF are each searched for once past the last,
-    // so the bytes are scanned by the library's fast search.
+    // Room for lines of 16 bytes on average: only the pages the lines fill
+    // are ever touched, and most files need no second allocation.
+    FLines.reserve(bytes.size() / 16 + 16);
     const char* const first = bytes.data();
     const char* const end = first + bytes.size();
-    const auto next = [end](const char* from, const char c)
-    {
-        const void* const found = std::memchr(from, c, size_t(end - from));
-        return found ? static_cast<const char*>(found) : end;
-    };
     const char* start = first;
-    const char* cr = next(first, '\r');
-    const char* lf = next(first, '\n');
-    while (start < end) {
-        if (cr < start)
-            cr = next(start, '\r');
-        if (lf < start)
-            lf = next(start, '\n');
-        const char* const lineEnd = std::min(cr, lf);
-        FLines.push_back(std::string_view(start, size_t(lineEnd - start)));
-        if (lineEnd == end)
-            break;
-        start = lineEnd + (lineEnd == cr && lineEnd + 1 == lf ? 2 : 1);
+    // A CR right before an LF ends a line with it.
+    const auto lineBreak = [&](const char* const at)
+    {
+        if (at < start)
+            return;
+        FLines.push_back(std::string_view(start, size_t(at - start)));
+        start = at + (*at == '\r' && at + 1 != end && at[1] == '\n' ? 2 : 1);
+    };
+    const char* block = first;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: most blocks of a model hold no line break.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; end - block >= 16; block += 16) {
+        const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        unsigned breaks = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes16, cr), _mm_cmpeq_epi8(bytes16, lf))));
+        for (; breaks != 0; breaks &= breaks - 1)
+            lineBreak(block + std::countr_zero(breaks));
     }
+#endif
+    for (; block != end; ++block)
+        if (*block == '\r' || *block == '\n')
+            lineBreak(block);
+    if (start < end)
+        FLines.push_back(std::string_view(start, size_t(end - start)));
 }
 
 TSMDTokens::TSMDTokens(const std::string_view line)
