@@ -275,6 +275,8 @@ void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& o
         group.SetMode(fgmmTriangles);
         group.MaterialName = run.MaterialName;
         RegisterMaterial(run.MaterialName);
+        if (run.FirstTriangle > file.Triangles.size() || run.TriangleCount > file.Triangles.size() - run.FirstTriangle)
+            throw EAssertionFailed(QStringLiteral("A material run lies outside the triangles"));
         ReserveCorners(group, static_cast<int>(3 * run.TriangleCount));
         for (size_t number = 3 * run.FirstTriangle; number < 3 * (run.FirstTriangle + run.TriangleCount); ++number)
         {

@@ -229,7 +229,7 @@ constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10
 // by the quick roads, which load eight bytes at a time and look one beyond.
 constexpr ptrdiff_t ReadAheadBytes = 16;
 
-// The shape nearly every number of a model file has, [sign] digits ["."
+// The shape nearly every number of a model file has, ["-"] digits ["."
 // digits] with one to eight digits in all, read without a loop: the point is
 // taken out by merging the bytes before it with the bytes after it shifted
 // down by one, and the eight digits left are converted at once. The position
@@ -238,8 +238,9 @@ constexpr ptrdiff_t ReadAheadBytes = 16;
 // must be readable; a line's digits then stop at its end, a line break.
 [[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, TPlainDecimal& decimal)
 {
+    // A "+" is rare enough to be left to the general road.
     decimal.Negative = *p == '-';
-    p += decimal.Negative || *p == '+' ? 1 : 0;
+    p += decimal.Negative ? 1 : 0;
     uint64_t head;
     std::memcpy(&head, p, sizeof head);
     const unsigned integerDigits = LeadingDigitCount(head);
