@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyLayout.h"
 #include "WindowScale.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TForm;
@@ -44,6 +46,14 @@ public:
     void ProcessMessages();
 
     TForm* MainForm() const { return FMainForm; }
+
+    // Windows created while set keep their frame and normal size instead of
+    // the full screen their layouts ask for.
+    bool Windowed() const { return FWindowed; }
+    void SetWindowed(bool value) { FWindowed = value; }
+    // The player's key layout, applied to every key press of the windows.
+    const TKeyLayout& KeyLayout() const { return FKeyLayout; }
+    void SetKeyLayout(TKeyLayout value) { FKeyLayout = std::move(value); }
 
     // The program file's full path. Tests give another, to stand the program
     // in a data tree of their own.
@@ -84,6 +94,8 @@ private:
     TForm* FMainForm = nullptr;
     QString FExeName;
     bool FTerminated = false;
+    bool FWindowed = false;
+    TKeyLayout FKeyLayout;
     TWindowScale FWindowScale;
     std::vector<TForm*> FForms;
     std::vector<QPointer<TForm>> FReleasedForms;

@@ -45,6 +45,8 @@ void TForm::Initialize()
     // The class name is that of the most derived class, known only now.
     setObjectName(QString::fromLatin1(metaObject()->className()).mid(1));
     TLayoutReader(this, QStringLiteral(":/layouts/%1.json").arg(objectName())).Read();
+    if (Application != nullptr && Application->Windowed())
+        UseNormalWindow();
     if (FOnCreate)
         Guarded([this] { FOnCreate(this); });
 }
@@ -177,6 +179,32 @@ void TForm::ApplyWindowState()
     }
 }
 
+bool TForm::IsFullScreen() const
+{
+    return FBorderStyle == bsNone && FWindowState == wsMaximized;
+}
+
+void TForm::UseNormalWindow()
+{
+    // The state first: changing the border shows the window again in it.
+    SetWindowState(wsNormal);
+    SetBorderStyle(bsSizeable);
+}
+
+void TForm::UseFullScreen()
+{
+    SetWindowState(wsMaximized);
+    SetBorderStyle(bsNone);
+}
+
+void TForm::ToggleFullScreen()
+{
+    if (IsFullScreen())
+        UseNormalWindow();
+    else
+        UseFullScreen();
+}
+
 void TForm::Show()
 {
     ApplyWindowState();
@@ -249,11 +277,22 @@ void TForm::resizeEvent(QResizeEvent* event)
 
 void TForm::keyPressEvent(QKeyEvent* event)
 {
+    // Before the characters: whatever text a platform attaches to F11, the
+    // game never sees it. A held key toggles once.
+    if (event->key() == Qt::Key_F11)
+    {
+        if (!event->isAutoRepeat())
+            Guarded([this] { ToggleFullScreen(); });
+        return;
+    }
     if (!FOnKeyPress || event->text().isEmpty())
     {
         QWidget::keyPressEvent(event);
         return;
     }
-    for (QChar key : event->text())
+    for (const QChar typed : event->text())
+    {
+        QChar key = Application != nullptr ? Application->KeyLayout().Map(typed) : typed;
         Guarded([this, &key] { FOnKeyPress(this, key); });
+    }
 }

@@ -79,6 +79,11 @@ public:
     void Release();
     // Paints the window now, without waiting for the message loop.
     void Repaint();
+    // Full screen is the borderless maximised window; F11 switches between it
+    // and a normal window with a frame, in every window.
+    bool IsFullScreen() const;
+    void ToggleFullScreen();
+
     // Runs the creation handler again; a failure propagates to the caller.
     void CallOnCreate();
 
@@ -93,6 +98,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void UseNormalWindow();
+    void UseFullScreen();
     void ApplyWindowState();
     void ApplyGeometry();
     void WaitUntilExposed();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,12 +37,17 @@ public:
     void Stop() const;
     bool IsPlaying() const;
     void Shutdown();
+    void SetVolume(const int percent) { FVolume = std::clamp(percent, 0, FullVolume); }
+    int Volume() const { return FVolume; }
 
 private:
+    static constexpr int FullVolume = 100;
+
     bool EnsureDevice();
     bool OpenDevice();
     bool OpenWithCurrentDriver();
     std::optional<TDeviceSamples> LoadForDevice(const std::string& fileName) const;
+    void ScaleToVolume(TDeviceSamples& samples) const;
     bool Start(const TDeviceSamples& samples) const;
     void WaitForEnd(std::size_t byteCount) const;
     Uint64 DurationMs(std::size_t byteCount) const;
@@ -49,6 +56,7 @@ private:
     SDL_AudioSpec FSpec{};
     TDeviceSamples FTail;
     bool FDeviceFailed = false;
+    int FVolume = FullVolume;
 };
 
 bool TSoundPlayer::Play(const std::string& fileName, const std::uint32_t flags)
@@ -157,7 +165,23 @@ std::optional<TDeviceSamples> TSoundPlayer::LoadForDevice(const std::string& fil
     if (converted < 0)
         return std::nullopt;
     samples.resize(static_cast<std::size_t>(converted));
+    ScaleToVolume(samples);
     return samples;
+}
+
+// The device takes 16-bit samples in the machine's byte order (its format is
+// fixed when it is opened).
+void TSoundPlayer::ScaleToVolume(TDeviceSamples& samples) const
+{
+    if (FVolume == FullVolume)
+        return;
+    for (std::size_t i = 0; i + 1 < samples.size(); i += 2)
+    {
+        Sint16 sample = 0;
+        std::memcpy(&sample, &samples[i], 2);
+        sample = static_cast<Sint16>(sample * FVolume / FullVolume);
+        std::memcpy(&samples[i], &sample, 2);
+    }
 }
 
 bool TSoundPlayer::Start(const TDeviceSamples& samples) const
@@ -204,6 +228,16 @@ bool PlaySoundW(const char16_t* const pszSound, [[maybe_unused]] void* const hmo
         return true;
     }
     return Player.Play(Utf8FromUtf16(pszSound), fdwSound);
+}
+
+void SetSoundVolume(const int percent)
+{
+    Player.SetVolume(percent);
+}
+
+int SoundVolume()
+{
+    return Player.Volume();
 }
 
 bool SoundIsPlaying()

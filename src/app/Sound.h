@@ -16,6 +16,12 @@ extern void* const HInstance;
 // makes the call return false. Calls come from the user-interface thread only.
 bool PlaySoundW(const char16_t* pszSound, void* hmod, std::uint32_t fdwSound);
 
+// The level of every sound started from now on, in percent of the file's own
+// (100). At 0 sounds still take their time, silently, so that a request that
+// waits for its sound to end waits as long. Values are clamped to 0..100.
+void SetSoundVolume(int percent);
+int SoundVolume();
+
 // True while sound output from a request is still pending.
 bool SoundIsPlaying();
 

@@ -3,17 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
-TScaleRequest RefusedScale(const QString& text)
-{
-    return {std::nullopt, QStringLiteral("%1 needs a number from %2 to %3, not \"%4\".")
-                              .arg(QLatin1String(ScaleOptionName))
-                              .arg(MinScaleFactor)
-                              .arg(MaxScaleFactor)
-                              .arg(text)};
-}
-
 TScaleRequest ReadScaleFactor(const QString& text)
 {
     bool isNumber = false;
@@ -21,27 +10,11 @@ TScaleRequest ReadScaleFactor(const QString& text)
     // The bounds keep the windows usable: a factor outside them is a typing
     // slip (a percentage, a missing point) rather than a wish.
     if (!isNumber || !std::isfinite(factor) || factor < MinScaleFactor || factor > MaxScaleFactor)
-        return RefusedScale(text);
+        return {std::nullopt, QStringLiteral("--scale needs a number from %1 to %2, not \"%3\".")
+                                  .arg(MinScaleFactor)
+                                  .arg(MaxScaleFactor)
+                                  .arg(text)};
     return {factor, {}};
-}
-} // namespace
-
-TScaleRequest TakeScaleOption(QStringList& arguments)
-{
-    const QString name = QLatin1String(ScaleOptionName);
-    const QString joined = name + QLatin1Char('=');
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-    {
-        if (arguments[i].startsWith(joined))
-            return ReadScaleFactor(arguments.takeAt(i).mid(joined.size()));
-        if (arguments[i] != name)
-            continue;
-        arguments.removeAt(i);
-        if (i == arguments.size())
-            return {std::nullopt, QStringLiteral("%1 needs a factor, for example %1 1.5.").arg(name)};
-        return ReadScaleFactor(arguments.takeAt(i));
-    }
-    return {};
 }
 
 QSize ControlsExtent(const std::vector<QRect>& controls)

@@ -5,7 +5,6 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -20,23 +19,18 @@ struct TWindowScale
     double Factor = 1;
 };
 
-// What the command line asks for: a factor, nothing (fit the screen), or a
-// value that is refused with `Error`.
+// A factor the player asks for, or why it is refused.
 struct TScaleRequest
 {
     std::optional<double> Factor;
     QString Error;
-
-    TWindowScale WindowScale() const { return Factor ? TWindowScale{false, *Factor} : TWindowScale{true, 1}; }
 };
 
 inline constexpr double MinScaleFactor = 0.25;
 inline constexpr double MaxScaleFactor = 8;
-inline constexpr const char* ScaleOptionName = "--scale";
 
-// Reads "--scale FACTOR" or "--scale=FACTOR" from `arguments` (argv's words,
-// the program's name first) and removes it.
-TScaleRequest TakeScaleOption(QStringList& arguments);
+// The value of "--scale".
+TScaleRequest ReadScaleFactor(const QString& text);
 
 // The area a window's controls cover, from the window's corner to the
 // furthest right and bottom edge of any of them: what was left of or above

@@ -1,11 +1,14 @@
 #include "Application.h"
+#include "DisplayCheck.h"
 #include "Gamepads.h"
 #include "Inter.h"
+#include "ProgramOptions.h"
 #include "Sound.h"
 #include "Startup.h"
-#include "WindowScale.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -22,21 +25,24 @@ QStringList ArgumentsOf(const int argc, char** const argv)
 
 int main(int argc, char** argv)
 {
-    RegisterModules();
-    // Read before the application exists: a refused value needs no display.
-    QStringList arguments = ArgumentsOf(argc, argv);
-    const TScaleRequest scaleRequest = TakeScaleOption(arguments);
-    if (!scaleRequest.Error.isEmpty())
+    // Read before the application exists, so that help and errors need no
+    // display and open no window.
+    const TCommandLine commandLine = ParseCommandLine(ArgumentsOf(argc, argv));
+    if (commandLine.Action != TCommandLineAction::Run)
+        return FinishWithoutRunning(commandLine);
+    if (const QString problem = DisplayProblem(); !problem.isEmpty())
     {
-        std::fprintf(stderr, "stickfight: %s\n", scaleRequest.Error.toLocal8Bit().constData());
-        return 2;
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
     }
+
+    RegisterModules();
     PrepareSurfaceFormat();
     QApplication qtApplication(argc, argv);
     {
         TApplication application;
         application.Initialize();
-        application.SetWindowScale(scaleRequest.WindowScale());
+        ApplyProgramOptions(commandLine.Options, QProcessEnvironment::systemEnvironment(), application);
         new TGamepads(&application); // owned by the application
         application.CreateForm(Menu_Jeu);
         application.Run();

@@ -94,6 +94,13 @@ public:
     using Exception::Exception;
 };
 
+// A controls file (the player's key layout) that cannot be read or used.
+class EControlsFileError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
 // A model file of no registered format, or whose content cannot be read.
 class EInvalidVectorFile : public Exception
 {

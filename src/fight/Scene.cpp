@@ -233,8 +233,12 @@ void TJeu::FormCreate(QObject*)
     GLFreeForm3->LoadFromFile(QStringLiteral("Miniville.3ds"));
     AdvanceLoadingBar();
     QDir::setCurrent(ProgramDirectory() + QStringLiteral("../Combo"));
-    SetBorderStyle(bsNone);
-    SetWindowState(wsMaximized);
+    // A player who asked for a window keeps it; F11 still gives full screen.
+    if (!Application->Windowed())
+    {
+        SetBorderStyle(bsNone);
+        SetWindowState(wsMaximized);
+    }
     LoadFighter(*GLActor1, baseAnimation1, Dead1);
     LoadFighter(*GLActor2, baseAnimation2, Dead2);
     WallRects = phys::ArenaRects(u"ville");

@@ -90,6 +90,15 @@ void ReserveCorners(TFGVertexNormalTexIndexList& group, int corners)
     group.TexCoordIndices.Reserve(corners);
 }
 
+int DistinctCorners(const TSMDFile& file)
+{
+    int distinct = 0;
+    for (const TSMDTriangle& triangle : file.Triangles)
+        for (const TSMDCorner& corner : triangle.Corners)
+            distinct += corner.SameAs < 0 ? 1 : 0;
+    return distinct;
+}
+
 void CollectNodes(const TSkeletonBoneList& bones, int parentId, std::vector<TSMDNode>& nodes)
 {
     for (int i = 0; i < bones.Count(); ++i)
@@ -253,25 +262,34 @@ void TGLSMDVectorFile::AddTriangles(const TSMDFile& file, TSkeletonMeshObject& o
 {
     if (object.BoneSlots() < 1)
         object.SetBoneSlots(1);
-    // Closed meshes share each vertex among about six corners, seams and
-    // hard edges split some: a quarter of the corners leaves room for most
-    // models without reserving far more than they use.
-    const int expected = static_cast<int>(3 * file.Triangles.size() / 4);
-    object.ReserveVertices(object.Vertices.Count() + expected);
-    TTexCoordIndex texCoords(object.TexCoords, expected);
+    // Corners repeating an earlier corner's text take that one's indices, so
+    // only the distinct ones are looked up, and at most that many are new.
+    const int distinct = DistinctCorners(file);
+    object.ReserveVertices(object.Vertices.Count() + distinct);
+    TTexCoordIndex texCoords(object.TexCoords, distinct);
+    const size_t corners = 3 * file.Triangles.size();
+    std::vector<int> vertexOf(corners, -1), texCoordOf(corners, -1);
     for (const TSMDMaterialRun& run : file.Runs)
     {
         auto& group = object.FaceGroups().Add<TFGVertexNormalTexIndexList>();
         group.SetMode(fgmmTriangles);
         group.MaterialName = run.MaterialName;
         RegisterMaterial(run.MaterialName);
+        if (run.FirstTriangle > file.Triangles.size() || run.TriangleCount > file.Triangles.size() - run.FirstTriangle)
+            throw EAssertionFailed(QStringLiteral("A material run lies outside the triangles"));
         ReserveCorners(group, static_cast<int>(3 * run.TriangleCount));
-        for (const TSMDTriangle& triangle : file.TrianglesOf(run))
-            for (const TSMDCorner& corner : triangle.Corners)
-            {
-                const int vi = object.FindOrAddVertex(corner.BoneId, ToAffine(corner.Position), ToAffine(corner.Normal));
-                group.Add(vi, vi, texCoords.FindOrAdd({corner.S, corner.T, 0}));
-            }
+        for (size_t number = 3 * run.FirstTriangle; number < 3 * (run.FirstTriangle + run.TriangleCount); ++number)
+        {
+            const TSMDCorner& corner = file.Triangles[number / 3].Corners[number % 3];
+            const bool repeat = corner.SameAs >= 0 && static_cast<size_t>(corner.SameAs) < corners &&
+                                vertexOf[static_cast<size_t>(corner.SameAs)] >= 0;
+            vertexOf[number] = repeat ? vertexOf[static_cast<size_t>(corner.SameAs)]
+                                      : object.FindOrAddVertex(corner.BoneId, ToAffine(corner.Position),
+                                                               ToAffine(corner.Normal));
+            texCoordOf[number] =
+                repeat ? texCoordOf[static_cast<size_t>(corner.SameAs)] : texCoords.FindOrAdd({corner.S, corner.T, 0});
+            group.Add(vertexOf[number], vertexOf[number], texCoordOf[number]);
+        }
     }
     // The vertices are bound in the pose of the skeleton's first frame.
     Owner().Skeleton().RootBones().UpdateGlobalMatrices();

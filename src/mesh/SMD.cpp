@@ -1,4 +1,5 @@
 #include "SMD.h"
+#include "OpenHashIndex.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,6 +7,10 @@
 #include <cstring>
 #include <climits>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -36,6 +41,20 @@ constexpr std::array<bool, 256> SeparatorTable = []
 bool IsSeparator(const char c)
 {
     return SeparatorTable[static_cast<unsigned char>(c)];
+}
+
+// Separators and the line breaks that follow a line's end in the file's
+// bytes: what may come right after a number.
+constexpr std::array<bool, 256> TokenEndTable = []
+{
+    std::array<bool, 256> table = SeparatorTable;
+    table['\r'] = table['\n'] = true;
+    return table;
+}();
+
+bool IsTokenEnd(const char c)
+{
+    return TokenEndTable[static_cast<unsigned char>(c)];
 }
 
 bool IsDigit(const char c)
@@ -155,26 +174,24 @@ constexpr uint64_t EveryByte(const uint8_t byte)
 // before the first byte that is not.
 [[gnu::always_inline]] inline unsigned LeadingDigitCount(const uint64_t chunk)
 {
-    // A byte is a digit when its high half is 3 both before and after adding
-    // 6; carries out of a byte start only at a byte that is no digit, so they
-    // touch nothing before the first such byte.
-    const uint64_t high = chunk & EveryByte(0xF0);
-    const uint64_t highAfterSix = (chunk + EveryByte(0x06)) & EveryByte(0xF0);
-    const uint64_t notDigit = (high ^ EveryByte(0x30)) | (highAfterSix ^ EveryByte(0x30));
+    // Digits become 0 to 9 and every other byte something else; adding 0x76
+    // sets the high bit of exactly those above 9 that lack it. The carry out
+    // of a byte above 0x89 only reaches bytes after it.
+    const uint64_t offset = chunk ^ EveryByte('0');
+    const uint64_t notDigit = ((offset + EveryByte(0x76)) | offset) & EveryByte(0x80);
     return notDigit == 0 ? 8 : unsigned(std::countr_zero(notDigit)) / 8;
 }
 
-// The value of the first `count` (0 to 8) bytes of the chunk, all digits:
-// moved to the top so that the bytes below act as leading zeros, then paired
-// up into ever wider lanes by multiplications. (Shifted in two halves, since
-// a shift by all 64 bits is undefined.)
+// The value of the first `count` (1 to 8) bytes of the chunk, all digits:
+// moved to the top so that the bytes below act as leading zeros, then
+// neighbouring lanes joined by one multiplication each: digits into pairs,
+// pairs into fours, and the two fours.
 [[gnu::always_inline]] inline uint64_t DigitsValue(const uint64_t chunk, const unsigned count)
 {
-    const unsigned half = 4 * (8 - count);
-    uint64_t lanes = (chunk - EveryByte('0')) << half << half;
-    lanes = (lanes * 10 + (lanes >> 8)) & 0x00FF00FF00FF00FFu;
-    lanes = (lanes * 100 + (lanes >> 16)) & 0x0000FFFF0000FFFFu;
-    return (lanes * 10000 + (lanes >> 32)) & 0xFFFFFFFFu;
+    uint64_t lanes = (chunk << (8 * (8 - count))) & EveryByte(0x0F);
+    lanes = (lanes * (10 * 0x100 + 1)) >> 8 & 0x00FF00FF00FF00FFu;
+    lanes = (lanes * (100 * 0x10000 + 1)) >> 16 & 0x0000FFFF0000FFFFu;
+    return (lanes * (10000 * 0x100000000u + 1)) >> 32;
 }
 
 constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
@@ -208,34 +225,44 @@ constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10
     return p;
 }
 
-// Bytes a common decimal may be read from: a sign, two chunks of eight and
-// the point.
-constexpr ptrdiff_t CommonDecimalBytes = 17;
+// Bytes past a line's end that must be readable for a data line to be read
+// by the quick roads, which load eight bytes at a time and look one beyond.
+constexpr ptrdiff_t ReadAheadBytes = 16;
 
-// The shape nearly every number of a model file has, [sign] 1 to 7 digits "."
-// 0 to 7 digits, read without a loop or a branch on its digits; the position
-// after it, or null for any other shape. CommonDecimalBytes bytes from p must
-// be readable, and the byte at `end`, if any, no digit.
-[[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, const char* const end,
-                                                            TPlainDecimal& decimal)
+// The shape nearly every number of a model file has, ["-"] digits ["."
+// digits] with one to eight digits in all, read without a loop: the point is
+// taken out by merging the bytes before it with the bytes after it shifted
+// down by one, and the eight digits left are converted at once. The position
+// after it, or null for most other shapes: the caller checks that the token
+// ends there, which also refuses a ninth digit. ReadAheadBytes bytes from p
+// must be readable; a line's digits then stop at its end, a line break.
+[[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, TPlainDecimal& decimal)
 {
+    // A "+" is rare enough to be left to the general road.
     decimal.Negative = *p == '-';
-    p += decimal.Negative || *p == '+' ? 1 : 0;
-    uint64_t integerChunk;
-    std::memcpy(&integerChunk, p, sizeof integerChunk);
-    const unsigned integerDigits = LeadingDigitCount(integerChunk);
-    if (integerDigits == 0 || integerDigits == 8 || p[integerDigits] != '.')
+    p += decimal.Negative ? 1 : 0;
+    uint64_t head;
+    std::memcpy(&head, p, sizeof head);
+    const unsigned integerDigits = LeadingDigitCount(head);
+    if (integerDigits == 8)
         return nullptr;
-    uint64_t fractionChunk;
-    std::memcpy(&fractionChunk, p + integerDigits + 1, sizeof fractionChunk);
-    const unsigned fractionDigits = LeadingDigitCount(fractionChunk);
-    const char* const stop = p + integerDigits + 1 + fractionDigits;
-    if (fractionDigits == 8 || stop > end)
+    if (p[integerDigits] != '.') {
+        if (integerDigits == 0)
+            return nullptr;
+        decimal.Digits = DigitsValue(head, integerDigits);
+        decimal.FractionDigits = 0;
+        return p + integerDigits;
+    }
+    uint64_t tail;
+    std::memcpy(&tail, p + 1, sizeof tail);
+    const uint64_t beforePoint = (uint64_t{1} << (8 * integerDigits)) - 1;
+    const uint64_t merged = (head & beforePoint) | (tail & ~beforePoint);
+    const unsigned digits = LeadingDigitCount(merged);
+    if (digits == 0)
         return nullptr;
-    decimal.Digits =
-        DigitsValue(integerChunk, integerDigits) * PowersOfTen[fractionDigits] + DigitsValue(fractionChunk, fractionDigits);
-    decimal.FractionDigits = fractionDigits;
-    return stop;
+    decimal.Digits = DigitsValue(merged, digits);
+    decimal.FractionDigits = digits - integerDigits;
+    return p + digits + 1;
 }
 
 // [sign] digits [separator digits] from p, with one to MaxPlainDigits digits;
@@ -319,9 +346,8 @@ std::optional<int32_t> ShortInteger(const std::string_view token)
     return skip == 1 && token[0] == '-' ? -value : value;
 }
 
-// The fields of one data line, taken from left to right in a single pass:
-// a number is converted while its token is found, and only a token of
-// another shape is cut out first and given to the general parsers.
+// The fields of one data line, taken from left to right: the road for lines
+// the quick one below does not take, and for the tokens of node lines.
 class TSMDFieldScanner
 {
 public:
@@ -382,12 +408,7 @@ bool TSMDFieldScanner::NextFloat(float& value)
     if (!SkipSeparators())
         return false;
     TPlainDecimal decimal;
-    const char* stop = FReadableEnd - FPos >= CommonDecimalBytes ? ScanCommonDecimal(FPos, FEnd, decimal)
-                                                                       : nullptr;
-    if (stop == nullptr) {
-        decimal = {};
-        stop = ScanPlainDecimal(FPos, FEnd, FReadableEnd, '.', decimal);
-    }
+    const char* const stop = ScanPlainDecimal(FPos, FEnd, FReadableEnd, '.', decimal);
     if (stop != nullptr && (stop == FEnd || IsSeparator(*stop)) && RoundPlainDecimal(decimal, value)) {
         FPos = stop;
         ++FCount;
@@ -397,6 +418,182 @@ bool TSMDFieldScanner::NextFloat(float& value)
     NextToken(token);
     value = ParseSMDFloat(token);
     return true;
+}
+
+// Where the tokens of a data line start, found for the whole line at once
+// from masks of its separators. Taking the tokens one after the other would
+// make the start of each wait for the bytes of the one before it to be
+// loaded and judged; from the masks every number can be read at the same
+// time. Lines with a quote, longer ones and those near the end of the bytes
+// are left to the scanner.
+class TSMDTokenStarts
+{
+public:
+    static constexpr size_t MaxLineBytes = 128;
+    static constexpr size_t Kept = 12;
+
+    // False when the line is not one for this road.
+    bool Find(std::string_view line, const char* readableEnd);
+
+    size_t Count() const { return FCount; }
+    const char* operator[](const size_t index) const { return FStarts[index]; }
+
+private:
+    static constexpr size_t Words = MaxLineBytes / 64;
+    static constexpr size_t BlockBytes = 16;
+
+    // Bit i of word w stands for byte 64 w + i.
+    struct TMasks
+    {
+        uint64_t Separators[Words] = {};
+        // Some block holds a quote, maybe past the line's end.
+        bool Quotes = false;
+    };
+    static void Classify(const char* first, size_t blocks, TMasks& masks);
+
+    // Only the first min(FCount, Kept) are set.
+    std::array<const char*, Kept> FStarts;
+    size_t FCount = 0;
+};
+
+#if defined(__SSE2__)
+void TSMDTokenStarts::Classify(const char* const first, const size_t blocks, TMasks& masks)
+{
+    const __m128i space = _mm_set1_epi8(' '), comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
+    const __m128i tab = _mm_set1_epi8('\t'), lastBlank = _mm_set1_epi8('\f' - '\t');
+    __m128i quotes = _mm_setzero_si128();
+    for (size_t b = 0; b < blocks; ++b) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + BlockBytes * b));
+        // Tab, vertical tab and form feed: within three above a tab.
+        const __m128i fromTab = _mm_sub_epi8(bytes, tab);
+        const __m128i blank = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, lastBlank), fromTab);
+        const __m128i separator =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, comma)), blank);
+        masks.Separators[b / 4] |= uint64_t(unsigned(_mm_movemask_epi8(separator))) << (BlockBytes * b % 64);
+        quotes = _mm_or_si128(quotes, _mm_cmpeq_epi8(bytes, quote));
+    }
+    masks.Quotes = _mm_movemask_epi8(quotes) != 0;
+}
+#else
+void TSMDTokenStarts::Classify(const char* const first, const size_t blocks, TMasks& masks)
+{
+    for (size_t i = 0; i < blocks * BlockBytes; ++i) {
+        masks.Separators[i / 64] |= uint64_t(IsSeparator(first[i])) << (i % 64);
+        masks.Quotes = masks.Quotes || first[i] == '"';
+    }
+}
+#endif
+
+bool TSMDTokenStarts::Find(const std::string_view line, const char* const readableEnd)
+{
+    const size_t blocks = (line.size() + BlockBytes - 1) / BlockBytes;
+    if (line.size() > MaxLineBytes || readableEnd - (line.data() + blocks * BlockBytes) < ReadAheadBytes)
+        return false;
+    TMasks masks;
+    Classify(line.data(), blocks, masks);
+    if (masks.Quotes)
+        return false;
+    FCount = 0;
+    // As if a separator came before the line: a token may start at its first
+    // byte.
+    uint64_t separatorBefore = 1;
+    for (size_t firstByte = 0; firstByte < line.size(); firstByte += 64) {
+        const size_t left = line.size() - firstByte;
+        const uint64_t inLine = left >= 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1;
+        const uint64_t tokenBytes = ~masks.Separators[firstByte / 64] & inLine;
+        uint64_t starts = tokenBytes & ((~tokenBytes << 1) | separatorBefore);
+        separatorBefore = ~tokenBytes >> 63;
+        for (; starts != 0; starts &= starts - 1, ++FCount)
+            if (FCount < Kept)
+                FStarts[FCount] = line.data() + firstByte + size_t(std::countr_zero(starts));
+    }
+    return true;
+}
+
+// The token at `start` of a line read by TSMDTokenStarts, whose end is
+// followed by a line break.
+std::string_view TokenAt(const char* const start)
+{
+    const char* stop = start;
+    while (!IsTokenEnd(*stop))
+        ++stop;
+    return std::string_view(start, size_t(stop - start));
+}
+
+[[gnu::noinline]] float FloatAtByAnyRoad(const char* const start)
+{
+    return ParseSMDFloat(TokenAt(start));
+}
+
+// 64 well-mixed bits of a line's bytes, for the index of vertex lines. The
+// 16-byte blocks are mixed independently of each other, so a line costs a
+// few multiplications' latency rather than one per block.
+struct TLineHash
+{
+    static uint64_t Load(const char* p)
+    {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        return word;
+    }
+    // The high and low halves of the 128-bit product, folded.
+    static uint64_t Mix(const uint64_t a, const uint64_t b)
+    {
+        const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+        return uint64_t(product) ^ uint64_t(product >> 64);
+    }
+
+    uint64_t operator()(const std::string_view text) const
+    {
+        constexpr uint64_t Seed0 = 0xA0761D6478BD642Full, Seed1 = 0xE7037ED1A0B428DBull, Step = 0x8EBC6AF09C88C6E3ull;
+        const char* p = text.data();
+        size_t left = text.size();
+        uint64_t hash = Mix(left ^ Seed0, Step);
+        // Each block gets its own seed, so blocks trading places change the
+        // hash.
+        uint64_t seed = Seed1;
+        for (; left > 16; left -= 16, p += 16, seed += Step)
+            hash += Mix(Load(p) ^ seed, Load(p + 8) ^ Seed0);
+        // The last 1 to 16 bytes, read as two overlapping words or halves.
+        uint64_t a = 0, b = 0;
+        if (left >= 8) {
+            a = Load(p);
+            b = Load(p + left - 8);
+        } else if (left >= 4) {
+            uint32_t low, high;
+            std::memcpy(&low, p, sizeof low);
+            std::memcpy(&high, p + left - 4, sizeof high);
+            a = low;
+            b = high;
+        } else if (left > 0) {
+            a = uint64_t(uint8_t(p[0])) << 16 | uint64_t(uint8_t(p[left / 2])) << 8 | uint8_t(p[left - 1]);
+        }
+        return Mix(hash ^ Mix(a ^ seed, b ^ Seed0), Step);
+    }
+};
+
+// A common decimal (below 10^8, at most 8 digits after the point). The one
+// double division rounds correctly, and rounding its quotient to single gives
+// the correctly rounded single for every decimal of this shape: the double
+// rounding that can go wrong for longer ones never does here (all nine
+// hundred million were checked). One road for all, since choosing between a
+// single and a double division by the size of the digits would be
+// mispredicted in files that mix six and seven significant digits.
+[[gnu::always_inline]] inline float CommonDecimalValue(const TPlainDecimal& decimal)
+{
+    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    const float single = float(double(int64_t(decimal.Digits)) / Powers[decimal.FractionDigits]);
+    return std::bit_cast<float>(std::bit_cast<uint32_t>(single) | uint32_t(decimal.Negative) << 31);
+}
+
+// The number at a token start of TSMDTokenStarts.
+[[gnu::always_inline]] inline float FloatAt(const char* const start)
+{
+    TPlainDecimal decimal;
+    const char* const stop = ScanCommonDecimal(start, decimal);
+    if (stop != nullptr && IsTokenEnd(*stop)) [[likely]]
+        return CommonDecimalValue(decimal);
+    return FloatAtByAnyRoad(start);
 }
 
 size_t TSMDFieldScanner::CountAll()
@@ -465,29 +662,37 @@ TSMDLines::TSMDLines(std::string_view bytes)
 {
     if (bytes.starts_with(ByteOrderMark))
         bytes.remove_prefix(ByteOrderMark.size());
-    // The next CR and the next LF are each searched for once past the last,
-    // so the bytes are scanned by the library's fast search.
+    // Room for lines of 16 bytes on average: only the pages the lines fill
+    // are ever touched, and most files need no second allocation.
+    FLines.reserve(bytes.size() / 16 + 16);
     const char* const first = bytes.data();
     const char* const end = first + bytes.size();
-    const auto next = [end](const char* from, const char c)
-    {
-        const void* const found = std::memchr(from, c, size_t(end - from));
-        return found ? static_cast<const char*>(found) : end;
-    };
     const char* start = first;
-    const char* cr = next(first, '\r');
-    const char* lf = next(first, '\n');
-    while (start < end) {
-        if (cr < start)
-            cr = next(start, '\r');
-        if (lf < start)
-            lf = next(start, '\n');
-        const char* const lineEnd = std::min(cr, lf);
-        FLines.push_back(std::string_view(start, size_t(lineEnd - start)));
-        if (lineEnd == end)
-            break;
-        start = lineEnd + (lineEnd == cr && lineEnd + 1 == lf ? 2 : 1);
+    // A CR right before an LF ends a line with it.
+    const auto lineBreak = [&](const char* const at)
+    {
+        if (at < start)
+            return;
+        FLines.push_back(std::string_view(start, size_t(at - start)));
+        start = at + (*at == '\r' && at + 1 != end && at[1] == '\n' ? 2 : 1);
+    };
+    const char* block = first;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: most blocks of a model hold no line break.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; end - block >= 16; block += 16) {
+        const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        unsigned breaks = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes16, cr), _mm_cmpeq_epi8(bytes16, lf))));
+        for (; breaks != 0; breaks &= breaks - 1)
+            lineBreak(block + std::countr_zero(breaks));
     }
+#endif
+    for (; block != end; ++block)
+        if (*block == '\r' || *block == '\n')
+            lineBreak(block);
+    if (start < end)
+        FLines.push_back(std::string_view(start, size_t(end - start)));
 }
 
 TSMDTokens::TSMDTokens(const std::string_view line)
@@ -576,7 +781,13 @@ private:
     void PadFrame(TSMDFrame& frame, size_t count, size_t index);
     void CheckFrameHasRoom(const TSMDFrame& frame, size_t index) const;
     void ReadTriangles(size_t first);
+    void ReserveTriangles(size_t first);
+    void ReadCornerOrRepeat(size_t index, size_t number);
+    TSMDCorner& CornerNumbered(size_t number) { return FFile.Triangles[number / 3].Corners[number % 3]; }
     void ReadCorner(size_t index, TSMDCorner& corner) const;
+    int32_t ReadCornerByAnyRoad(size_t index, std::array<float, 8>& values) const;
+    int32_t ReadBoneLineByAnyRoad(size_t index, std::array<float, 6>& values) const;
+    int32_t IdAt(const char* start, const char* what, size_t index) const;
 
     TSMDTokens TokensOf(size_t index, size_t minimum, const char* layout) const;
     void RequireTokens(size_t count, size_t minimum, const char* layout, size_t index) const;
@@ -589,6 +800,8 @@ private:
     const TSMDContext FContext;
     TSMDFile FFile;
     size_t FPaddingLeft;
+    // The first corner read from each vertex line's text, by the text.
+    TOpenHashIndex<std::string_view, TLineHash> FCornerTexts;
 };
 
 // Index Count() stands for the end of the file.
@@ -761,14 +974,15 @@ size_t TSMDParser::ReadFrame(const size_t timeLine)
 
 void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
 {
-    TSMDFieldScanner fields(FLines[index], FBytesEnd);
-    std::string_view boneToken;
-    fields.NextToken(boneToken);
-    std::array<float, 6> values{};
-    for (float& value : values)
-        fields.NextFloat(value);
-    RequireTokens(fields.CountAll(), 7, "A bone line (index, position, rotation)", index);
-    const int32_t bone = Integer(boneToken, "Bone index", index);
+    std::array<float, 6> values;
+    int32_t bone;
+    TSMDTokenStarts starts;
+    if (starts.Find(FLines[index], FBytesEnd) && starts.Count() >= 7) [[likely]] {
+        for (size_t k = 0; k < values.size(); ++k)
+            values[k] = FloatAt(starts[k + 1]);
+        bone = IdAt(starts[0], "Bone index", index);
+    } else
+        bone = ReadBoneLineByAnyRoad(index, values);
     if (bone < 0)
         Fail(QStringLiteral("Negative bone index %1 in frame %2").arg(bone).arg(FrameNumber()), index);
     if (bone >= FFile.BoneCount)
@@ -806,6 +1020,7 @@ void TSMDParser::PadFrame(TSMDFrame& frame, const size_t count, const size_t ind
 void TSMDParser::ReadTriangles(const size_t first)
 {
     FFile.HasTriangles = true;
+    ReserveTriangles(first);
     std::string_view material;
     for (size_t i = first;; i += 4) {
         if (i >= Count())
@@ -817,23 +1032,73 @@ void TSMDParser::ReadTriangles(const size_t first)
             FFile.Runs.push_back({QString::fromUtf8(material.data(), qsizetype(material.size())), int(i + 1),
                                   FFile.Triangles.size(), 0});
         }
-        TSMDTriangle& triangle = FFile.Triangles.emplace_back();
+        const size_t triangle = FFile.Triangles.size();
+        FFile.Triangles.emplace_back();
         for (size_t corner = 0; corner < 3; ++corner)
-            ReadCorner(i + 1 + corner, triangle.Corners[corner]);
+            ReadCornerOrRepeat(i + 1 + corner, 3 * triangle + corner);
         ++FFile.Runs.back().TriangleCount;
     }
 }
 
-void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
+// A triangle takes four lines and at least MinTriangleBytes bytes (an empty
+// material line and three vertex lines of nine one-byte tokens), so neither
+// many short lines nor a few long ones reserve more than the file can fill.
+void TSMDParser::ReserveTriangles(const size_t first)
+{
+    constexpr size_t MinTriangleBytes = 1 + 3 * 18;
+    const size_t bytes = first < Count() ? size_t(FBytesEnd - FLines[first].data()) : 0;
+    const size_t triangles = std::min((Count() - std::min(first, Count())) / 4, bytes / MinTriangleBytes);
+    FFile.Triangles.reserve(triangles);
+    // Closed meshes list each vertex in about six triangles.
+    FCornerTexts.Reserve(int(std::min<size_t>(triangles, INT_MAX / 2)));
+}
+
+// A closed mesh lists each vertex once for every triangle around it, in the
+// same text: a line read before gives the same corner again unparsed.
+void TSMDParser::ReadCornerOrRepeat(const size_t index, const size_t number)
 {
     if (index >= Count())
         Fail(QStringLiteral("Triangle cut short by the end of the file"), index);
+    TSMDCorner& corner = CornerNumbered(number);
+    const auto [firstWithText, added] = FCornerTexts.TryAdd(FLines[index], int(number));
+    if (added) {
+        ReadCorner(index, corner);
+        return;
+    }
+    corner = CornerNumbered(size_t(firstWithText));
+    corner.Line = int(index + 1);
+    corner.SameAs = firstWithText;
+}
+
+void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
+{
     if (IsKeyword(FLines[index], "end"))
         Fail(QStringLiteral("Triangle cut short by \"end\""), index);
+    std::array<float, 8> values;
+    TSMDTokenStarts starts;
+    if (starts.Find(FLines[index], FBytesEnd) && starts.Count() >= 9) [[likely]] {
+        for (size_t k = 0; k < values.size(); ++k)
+            values[k] = FloatAt(starts[k + 1]);
+        // The extended form lists the bone links from token 9 on; the game
+        // takes the first link's bone.
+        corner.BoneId = IdAt(starts[starts.Count() >= 12 ? 10 : 0], "Vertex bone id", index);
+    } else
+        corner.BoneId = ReadCornerByAnyRoad(index, values);
+    corner.Position = {values[0], values[1], values[2]};
+    corner.Normal = {values[3], values[4], values[5]};
+    corner.S = values[6];
+    corner.T = values[7];
+    corner.Line = int(index + 1);
+}
+
+// A vertex line the quick road does not take: its numbers into `values`,
+// its bone id returned.
+int32_t TSMDParser::ReadCornerByAnyRoad(const size_t index, std::array<float, 8>& values) const
+{
     TSMDFieldScanner fields(FLines[index], FBytesEnd);
     std::string_view firstToken;
     fields.NextToken(firstToken);
-    std::array<float, 8> values{};
+    values = {};
     for (float& value : values)
         fields.NextFloat(value);
     std::string_view linkCount, firstLinkBone;
@@ -841,14 +1106,35 @@ void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
     fields.NextToken(firstLinkBone);
     const size_t count = fields.CountAll();
     RequireTokens(count, 9, "A vertex line (bone id, position, normal, s, t)", index);
-    // The extended form lists the bone links from token 9 on; the game takes
-    // the first link's bone.
-    corner.BoneId = Integer(count >= 12 ? firstLinkBone : firstToken, "Vertex bone id", index);
-    corner.Position = {values[0], values[1], values[2]};
-    corner.Normal = {values[3], values[4], values[5]};
-    corner.S = values[6];
-    corner.T = values[7];
-    corner.Line = int(index + 1);
+    return Integer(count >= 12 ? firstLinkBone : firstToken, "Vertex bone id", index);
+}
+
+int32_t TSMDParser::ReadBoneLineByAnyRoad(const size_t index, std::array<float, 6>& values) const
+{
+    TSMDFieldScanner fields(FLines[index], FBytesEnd);
+    std::string_view boneToken;
+    fields.NextToken(boneToken);
+    values = {};
+    for (float& value : values)
+        fields.NextFloat(value);
+    RequireTokens(fields.CountAll(), 7, "A bone line (index, position, rotation)", index);
+    return Integer(boneToken, "Bone index", index);
+}
+
+// The integer at a token start of TSMDTokenStarts: up to seven digits and a
+// minus read at once, anything else by Integer.
+int32_t TSMDParser::IdAt(const char* const start, const char* const what, const size_t index) const
+{
+    const bool negative = *start == '-';
+    const char* const digits = start + (negative ? 1 : 0);
+    uint64_t chunk;
+    std::memcpy(&chunk, digits, sizeof chunk);
+    const unsigned count = LeadingDigitCount(chunk);
+    if (count > 0 && count < 8 && IsTokenEnd(digits[count])) [[likely]] {
+        const int32_t value = int32_t(DigitsValue(chunk, count));
+        return negative ? -value : value;
+    }
+    return Integer(TokenAt(start), what, index);
 }
 
 } // namespace

@@ -118,6 +118,10 @@ struct TSMDCorner
     TSMDVector Position, Normal;
     float S = 0, T = 0;
     int Line = 0;
+    // The number (3 x triangle + corner) of the file's first corner read from
+    // exactly the same text, so that filling can reuse what that one gave;
+    // -1 when no earlier corner had this text.
+    int SameAs = -1;
 };
 
 struct TSMDTriangle

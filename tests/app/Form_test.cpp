@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 #include <ctime>
@@ -37,6 +38,19 @@ public:
 
     static inline bool FailCreation = false;
     int FCreateSteps = 0;
+    QString FKeys;
+};
+
+// A window whose layout asks for full screen, as the game's windows do.
+class TFullScreenForm : public TForm
+{
+    Q_OBJECT
+
+public:
+    explicit TFullScreenForm(QObject* AOwner) : TForm(AOwner) {}
+
+    Q_INVOKABLE void FormKeyPress(QObject*, QChar& Key) { FKeys += Key; }
+
     QString FKeys;
 };
 
@@ -194,6 +208,81 @@ TEST_F(FormTest, MaximisedBorderlessWindowCoversTheScreensFreeArea)
     form->Show();
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
     ASSERT_TRUE(RunUntil([&] { return form->geometry() == form->screen()->availableGeometry(); }));
+}
+
+namespace
+{
+void PressF11(TForm& form, const QString& text = {}, const bool autoRepeat = false)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F11, Qt::NoModifier, text, autoRepeat);
+    QCoreApplication::sendEvent(&form, &press);
+}
+
+bool IsFrameless(const TForm& form)
+{
+    return form.windowFlags().testFlag(Qt::FramelessWindowHint);
+}
+} // namespace
+
+TEST_F(FormTest, F11SwitchesFullScreenOnAndOffAndNeverReachesTheKeyHandler)
+{
+    TTestForm* form = nullptr;
+    FApplication->CreateForm(form);
+    form->Show();
+    const QRect normal(0, 0, 320, 200);
+    ASSERT_TRUE(RunUntil([&] { return form->geometry() == normal; }));
+    EXPECT_FALSE(form->IsFullScreen());
+
+    PressF11(*form);
+    EXPECT_TRUE(form->IsFullScreen());
+    EXPECT_EQ(form->BorderStyle(), bsNone);
+    EXPECT_EQ(form->WindowState(), wsMaximized);
+    EXPECT_TRUE(IsFrameless(*form));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(RunUntil([&] { return form->geometry() == form->screen()->availableGeometry(); }));
+
+    // A held key repeats: the window does not flicker between the two.
+    PressF11(*form, {}, true);
+    EXPECT_TRUE(form->IsFullScreen());
+
+    // Some platforms attach a text to function keys; the game sees none.
+    PressF11(*form, QStringLiteral("p"));
+    EXPECT_FALSE(form->IsFullScreen());
+    EXPECT_EQ(form->BorderStyle(), bsSizeable);
+    EXPECT_EQ(form->WindowState(), wsNormal);
+    EXPECT_FALSE(IsFrameless(*form));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(RunUntil([&] { return form->geometry() == normal; }));
+
+    EXPECT_EQ(form->FKeys, "");
+    EXPECT_TRUE(FShownFailures.isEmpty());
+}
+
+TEST_F(FormTest, WindowedApplicationGivesFullScreenLayoutsANormalWindowUntilF11)
+{
+    TFullScreenForm* asDesigned = nullptr;
+    FApplication->CreateForm(asDesigned);
+    EXPECT_EQ(asDesigned->BorderStyle(), bsNone);
+    EXPECT_EQ(asDesigned->WindowState(), wsMaximized);
+    EXPECT_TRUE(IsFrameless(*asDesigned));
+
+    FApplication->SetWindowed(true);
+    TFullScreenForm* form = nullptr;
+    FApplication->CreateForm(form);
+    EXPECT_EQ(form->BorderStyle(), bsSizeable);
+    EXPECT_EQ(form->WindowState(), wsNormal);
+    form->Show();
+    EXPECT_FALSE(IsFrameless(*form));
+    EXPECT_TRUE(RunUntil([&] { return form->geometry() == QRect(30, 40, 400, 300); }));
+
+    PressF11(*form);
+    EXPECT_TRUE(form->IsFullScreen());
+    EXPECT_TRUE(IsFrameless(*form));
+    EXPECT_TRUE(RunUntil([&] { return form->geometry() == form->screen()->availableGeometry(); }));
+    PressF11(*form);
+    EXPECT_FALSE(IsFrameless(*form));
+    EXPECT_TRUE(RunUntil([&] { return form->geometry() == QRect(30, 40, 400, 300); }));
+    EXPECT_EQ(form->FKeys, "");
 }
 
 #include "Form_test.moc"

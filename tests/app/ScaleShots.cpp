@@ -1,6 +1,6 @@
 // The game's windows at the scale the game's own start-up chooses, taken as
-// the player sees them: the program starts as the game does (the same
-// "--scale" reading, screen probe and scale), shows the menu, moves the real
+// the player sees them: the program reads its command line as the game
+// does ("--scale"), shows the menu, moves the real
 // pointer over Play and presses on it, then shows the loading window and the
 // fight on a stopped clock. Each window's picture is the screen's, in its
 // device pixels, written beside "facts.txt" (what the pictures cannot show).
@@ -10,9 +10,9 @@
 #include "Application.h"
 #include "GLCadencer.h"
 #include "Loading.h"
+#include "ProgramOptions.h"
 #include "Sound.h"
 #include "Startup.h"
-#include "WindowScale.h"
 #include "fight/Scene.h"
 #include "menu/Inter.h"
 
@@ -41,17 +41,24 @@ struct TShotOptions
     bool MenuOnly = false;
 };
 
-TShotOptions ReadShotOptions(const QStringList& arguments)
+// Takes the helper's own options out of `arguments`, leaving the game's.
+TShotOptions TakeShotOptions(QStringList& arguments)
 {
     TShotOptions options;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
+    for (qsizetype i = 1; i < arguments.size();)
     {
         if (arguments[i] == QLatin1String("--game") && i + 1 < arguments.size())
-            options.GameDir = arguments[++i];
+            options.GameDir = arguments.takeAt(i + 1);
         else if (arguments[i] == QLatin1String("--out") && i + 1 < arguments.size())
-            options.OutDir = QDir(arguments[++i]).absolutePath();
+            options.OutDir = QDir(arguments.takeAt(i + 1)).absolutePath();
         else if (arguments[i] == QLatin1String("--menu-only"))
             options.MenuOnly = true;
+        else
+        {
+            ++i;
+            continue;
+        }
+        arguments.removeAt(i);
     }
     return options;
 }
@@ -166,19 +173,16 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const TScaleRequest request = TakeScaleOption(arguments);
-    if (!request.Error.isEmpty())
-    {
-        std::fprintf(stderr, "%s\n", request.Error.toLocal8Bit().constData());
-        return 2;
-    }
-    const TShotOptions options = ReadShotOptions(arguments);
+    const TShotOptions options = TakeShotOptions(arguments);
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    if (commandLine.Action != TCommandLineAction::Run)
+        return FinishWithoutRunning(commandLine);
     PrepareSurfaceFormat();
     QApplication qtApplication(argc, argv);
     {
         TApplication application;
         application.Initialize();
-        application.SetWindowScale(request.WindowScale());
+        application.SetWindowScale(commandLine.Options.WindowScale);
         application.OnException = [](const QString& message) {
             std::fprintf(stderr, "failure: %s\n", message.toLocal8Bit().constData());
         };

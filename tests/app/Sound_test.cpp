@@ -115,7 +115,11 @@ protected:
     }
 
     void SetUp() override { ShutdownSound(); }
-    void TearDown() override { ShutdownSound(); }
+    void TearDown() override
+    {
+        ShutdownSound();
+        SetSoundVolume(100);
+    }
 
     static std::u16string LevelSound(const std::string& name, const std::int16_t level, const double seconds)
     {
@@ -257,6 +261,29 @@ TEST_F(Sound, NullNameStopsThePlayingSound)
     const std::vector<TRun> runs = HeardOutput();
     ASSERT_EQ(LevelsOf(runs), (std::vector{TLevel::A, TLevel::B}));
     EXPECT_LT(runs[0].Length, runs[1].Length * 7 / 10);
+}
+
+TEST_F(Sound, VolumeScalesTheSamplesAndMutedSoundsKeepTheirLength)
+{
+    UseDiskOutput();
+    const std::u16string b = LevelSound("volume_b.wav", LevelB, 0.4);
+
+    SetSoundVolume(50);
+    EXPECT_TRUE(PlaySoundW(b.c_str(), HInstance, SND_SYNC));
+    SetSoundVolume(0);
+    const TClock::time_point start = TClock::now();
+    EXPECT_TRUE(PlaySoundW(b.c_str(), HInstance, SND_ASYNC));
+    EXPECT_TRUE(SoundIsPlaying());
+    const double muted = WaitForSilence(start);
+    EXPECT_GT(muted, 0.38) << "a muted sound is waited for as long as a heard one";
+    EXPECT_LT(muted, 3.0);
+    SetSoundVolume(100);
+    EXPECT_TRUE(PlaySoundW(b.c_str(), HInstance, SND_SYNC));
+
+    // Half of B's level is A's; the muted sound is silence; full volume is B.
+    const std::vector<TRun> runs = HeardOutput();
+    ASSERT_EQ(LevelsOf(runs), (std::vector{TLevel::A, TLevel::B}));
+    EXPECT_NEAR(static_cast<double>(runs[0].Length) / runs[1].Length, 1.0, 0.1);
 }
 
 TEST_F(Sound, UnreadableFilePlaysNothingAndKeepsThePlayingSound)

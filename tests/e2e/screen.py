@@ -62,8 +62,11 @@ class Processes:
 
 
 def start_display(processes):
-    """Uses the given display, or starts an X server on a free one."""
-    if os.environ.get("DISPLAY"):
+    """Starts an X server of its own on a free display, so that no other
+    window (other tests run beside this one) takes the pointer or the keys.
+    STICKFIGHT_E2E_DISPLAY names a display to use instead, to watch a run."""
+    if os.environ.get("STICKFIGHT_E2E_DISPLAY"):
+        os.environ["DISPLAY"] = os.environ["STICKFIGHT_E2E_DISPLAY"]
         return os.environ["DISPLAY"]
     read_end, write_end = os.pipe()
     # Without -noreset the server resets whenever its last client leaves and

@@ -177,6 +177,21 @@ TEST_F(FightSetUpTest, SetUpLoadsEveryFileInOrderAndLeavesBothFightersIdle)
     EXPECT_TRUE(SoundIsPlaying()) << "the arena music";
 }
 
+TEST_F(FightSetUpTest, WindowedFightKeepsItsFrameAndDesignedSize)
+{
+    MakeDataTree();
+    FApplication->SetWindowed(true);
+    TJeu& windowed = CreateFight();
+    EXPECT_EQ(windowed.BorderStyle(), bsSizeable);
+    EXPECT_EQ(windowed.WindowState(), wsNormal);
+    windowed.Show();
+    EXPECT_FALSE(windowed.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(RunUntil([&] { return windowed.geometry() == QRect(0, 0, 1436, 864); }));
+    EXPECT_TRUE(windowed.GLActor2->Animations()->Count() > 0) << "the set-up went on to the fighters";
+    EXPECT_TRUE(FShownFailures.isEmpty()) << FShownFailures.join('\n').toStdString();
+    // Without the option: SetUpLoadsEveryFileInOrderAndLeavesBothFightersIdle.
+}
+
 TEST_F(FightSetUpTest, FilesComeFromTheStartUpDirectoryAndFromComboBesideTheProgram)
 {
     MakeDataTree();

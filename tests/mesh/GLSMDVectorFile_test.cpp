@@ -229,6 +229,43 @@ TEST_F(SMDFiles, TrianglesFormAGroupPerRunOfOneMaterialAndShareVerticesByExactBi
     EXPECT_EQ(actor.TriangleCount(), 4);
 }
 
+// A corner whose text came before takes that corner's vertex and texture
+// coordinates; a corner of other text but equal numbers finds them by value.
+TEST_F(SMDFiles, RepeatedCornerTextsTakeTheIndicesOfTheirFirstCorner)
+{
+    Write(QStringLiteral("strip.smd"), "version 1\nnodes\n  0 \"root\" -1\n  1 \"arm\" 0\nend\n"
+                                       "skeleton\ntime 0\n  0 0 0 0 0 0 0\n  1 1 0 0 0 0 0\nend\ntriangles\n"
+                                       "skin.bmp\n"
+                                       "0 0 0 0 0 0 1 0 0\n"       // vertex 0, tex 0
+                                       "1 1 0 0 0 0 1 1 0\n"       // vertex 1, tex 1
+                                       "1 1 1 0 0 0 1 1 1\n"       // vertex 2, tex 2
+                                       "cloth.bmp\n"
+                                       "1 1 1 0 0 0 1 1 1\n"       // as corner 2
+                                       "1 1 0 0 0 0 1 0 0\n"       // vertex 1, tex 0
+                                       "0 0 0 0 0 0 1 0 0\n"       // as corner 0
+                                       "skin.bmp\n"
+                                       "0 0.0 0 0 0 0 1.0 0 0\n"   // vertex 0 by value, tex 0
+                                       "1 1 1 0 0 0 1 1 1\n"       // as corner 2
+                                       "0 0 0 0 0 0 1 0.5 0\n"     // vertex 0, tex 3
+                                       "end\n");
+    TGLActor actor(nullptr);
+    actor.LoadFromFile(QStringLiteral("strip.smd"));
+    TSkeletonMeshObject& body = BodyOf(actor);
+    EXPECT_EQ(body.Vertices.Count(), 3);
+    EXPECT_EQ(body.TexCoords.Count(), 4);
+    ASSERT_EQ(body.FaceGroups().Count(), 3);
+    const std::vector<int> vertices[] = {{0, 1, 2}, {2, 1, 0}, {0, 2, 0}};
+    const std::vector<int> texCoords[] = {{0, 1, 2}, {2, 0, 0}, {0, 2, 3}};
+    for (int g = 0; g < 3; ++g)
+    {
+        auto& group = dynamic_cast<TFGVertexNormalTexIndexList&>(body.FaceGroups()[g]);
+        EXPECT_EQ(group.VertexIndices.Items(), vertices[g]) << "group " << g;
+        EXPECT_EQ(group.NormalIndices.Items(), vertices[g]) << "group " << g;
+        EXPECT_EQ(group.TexCoordIndices.Items(), texCoords[g]) << "group " << g;
+    }
+    EXPECT_EQ(body.VerticesBonesWeights(2)[0].BoneID, 1);
+}
+
 TEST_F(SMDFiles, SkinningTheFirstFramePutsVerticesBackAndLaterFramesTurnThem)
 {
     Write(QStringLiteral("arm.smd"), ArmModel);

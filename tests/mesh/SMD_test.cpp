@@ -97,6 +97,32 @@ TEST(SMDText, LinesEndAtCrLfOrCrLfAndSkipALeadingByteOrderMark)
     EXPECT_EQ(Strings(TSMDLines("a\n\xEF\xBB\xBF" "b")), (Lines{"a", "\xEF\xBB\xBF" "b"}));
 }
 
+// Long text is searched for line breaks a block at a time: breaks of every
+// kind, next to each other and astride the blocks, end lines as in short
+// text.
+TEST(SMDText, LinesOfLongTextEndAtEveryKindOfBreakWhereverItFalls)
+{
+    std::mt19937 random(9051);
+    const char* const breaks[] = {"\n", "\r", "\r\n"};
+    std::vector<std::string> expected;
+    std::string text;
+    bool afterCr = false;
+    for (int i = 0; i < 2000; ++i) {
+        // After a lone CR, an empty line ended by LF would read as CR LF.
+        const size_t length = random() % 40 + (afterCr ? 1 : 0);
+        std::string line;
+        for (size_t c = 0; c < length; ++c)
+            line += char('a' + random() % 26);
+        const char* const lineBreak = breaks[random() % 3];
+        expected.push_back(line);
+        text += line + lineBreak;
+        afterCr = std::string_view(lineBreak) == "\r";
+    }
+    text += "last";
+    expected.push_back("last");
+    EXPECT_EQ(Strings(TSMDLines(text)), expected);
+}
+
 TEST(SMDText, TokensSplitAtCommasAndWhiteSpaceAndQuotesKeepTheirSpaces)
 {
     using Tokens = std::vector<std::string>;
@@ -269,6 +295,70 @@ TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
     for (size_t i = 0; i < read.size(); ++i)
         if (std::bit_cast<uint32_t>(read[i]) != std::bit_cast<uint32_t>(expected[i]) && ++mismatches <= 5)
             ADD_FAILURE() << "number " << i << ": read " << read[i] << ", the library reads " << expected[i];
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Data-line numbers of up to eight digits take the quickest road, which must
+// still give the correctly rounded single: checked where that is hardest,
+// next to the points half-way between two singles, and at the edges of the
+// road (eight digits, nine, a point at either end).
+TEST(SMDText, ShortDecimalsInDataLinesAreCorrectlyRoundedNextToHalfWayPoints)
+{
+    std::mt19937_64 random(31337);
+    std::vector<std::string> numbers = {"12345678", "123456789", "1234567.8", "1234567.89", "0.12345678", "1.",
+                                        ".5", "-.25", "99999999", "16777217", "16777219", "-8388609.5",
+                                        "0.00000001", "9.9999999", "-0.000000", "+7.25"};
+    while (numbers.size() < 120000) {
+        // A single from about 1e-3 to 1e7 and the point half-way to the next.
+        const float single =
+            std::ldexp(float(1 + random() % (1u << 23)) / float(1u << 23), int(random() % 33) - 10);
+        const double halfWay = (double(single) + double(std::nextafter(single, 2 * single))) / 2;
+        const int integerDigits = halfWay < 1 ? 1 : int(std::floor(std::log10(halfWay))) + 1;
+        char digits[64];
+        const char* const end = std::to_chars(digits, digits + sizeof digits, halfWay, std::chars_format::fixed,
+                                              std::max(0, 8 - integerDigits))
+                                    .ptr;
+        // The eight-digit decimal nearest to it, and the next one up: one of
+        // them lies on either side.
+        std::string number(static_cast<const char*>(digits), end), next = number;
+        for (size_t d = next.size(); d-- > 0;) {
+            if (next[d] == '.')
+                continue;
+            if (next[d] != '9') {
+                ++next[d];
+                break;
+            }
+            next[d] = '0';
+        }
+        const std::string sign = random() % 2 ? "-" : "";
+        numbers.push_back(sign + number);
+        numbers.push_back(sign + next);
+    }
+    numbers.resize(numbers.size() / 24 * 24);
+    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\nend\ntriangles\n";
+    for (size_t i = 0; i < numbers.size(); i += 8) {
+        if (i % 24 == 0)
+            text += "m.bmp\n";
+        text += "0";
+        for (size_t k = i; k < i + 8; ++k)
+            text += " " + numbers[k];
+        text += "\n";
+    }
+    text += "end\n";
+    const TSMDFile file = Read(text);
+    ASSERT_EQ(file.Triangles.size(), numbers.size() / 24);
+    int mismatches = 0;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        const TSMDCorner& c = file.Triangles[i / 24].Corners[i / 8 % 3];
+        const float read[] = {c.Position.X, c.Position.Y, c.Position.Z, c.Normal.X, c.Normal.Y, c.Normal.Z, c.S, c.T};
+        const std::string& number = numbers[i];
+        // from_chars takes no "+".
+        const size_t skip = number[0] == '+' ? 1 : 0;
+        float expected = 0;
+        std::from_chars(number.data() + skip, number.data() + number.size(), expected);
+        if (std::bit_cast<uint32_t>(read[i % 8]) != std::bit_cast<uint32_t>(expected) && ++mismatches <= 5)
+            ADD_FAILURE() << number << ": read " << read[i % 8] << ", the library reads " << expected;
+    }
     EXPECT_EQ(mismatches, 0);
 }
 
@@ -503,6 +593,76 @@ TEST(SMDRead, ModelFileGivesNodesFramesAndTriangleRunsInFileOrder)
     EXPECT_EQ(first.Corners[1].BoneId, 1);
     EXPECT_EQ(first.Corners[2].BoneId, 2);
     EXPECT_EQ(first.Corners[2].Position, (TSMDVector{9, 9, 9}));
+}
+
+// A vertex line repeated word for word is not parsed again: its corner is
+// the first one's, with its own line and a note of which corner that was.
+// Any other text is read afresh, even when it means the same.
+TEST(SMDRead, RepeatedVertexLinesGiveTheFirstCornerAgainWithTheirOwnLine)
+{
+    const std::string text = Text({"version 1", "nodes", "0 \"a\" -1", "1 \"b\" 0", "end", "skeleton", "time 0",
+                                   "0 0 0 0 0 0 0", "end", "triangles", "m.bmp",
+                                   "1 0.5 -2 3 0 0 1 0.25 0.75",  // 12: corner 0
+                                   "0 1 1 1 0 1 0 0 0",           // 13: corner 1
+                                   "1 0.5 -2 3 0 0 1 0.25 0.75",  // 14: corner 2, as corner 0
+                                   "n.bmp",
+                                   "1 0.5 -2 3 0 0 1 0.25 0.75 ", // 16: a space more, read again
+                                   "0 1 1 1 0 1 0 0 0",           // 17: corner 4, as corner 1
+                                   "1 0.50 -2 3 0 0 1 0.25 0.75", // 18: same numbers, other text
+                                   "end"});
+    const TSMDFile file = Read(text);
+    ASSERT_EQ(file.Triangles.size(), 2u);
+    const auto& first = file.Triangles[0].Corners;
+    const auto& second = file.Triangles[1].Corners;
+    const auto expectCorner = [](const TSMDCorner& c, int bone, TSMDVector position, TSMDVector normal, float s,
+                                 float t, int line, int sameAs) {
+        EXPECT_EQ(c.BoneId, bone) << "line " << line;
+        EXPECT_EQ(c.Position, position) << "line " << line;
+        EXPECT_EQ(c.Normal, normal) << "line " << line;
+        EXPECT_EQ(c.S, s) << "line " << line;
+        EXPECT_EQ(c.T, t) << "line " << line;
+        EXPECT_EQ(c.Line, line);
+        EXPECT_EQ(c.SameAs, sameAs) << "line " << line;
+    };
+    expectCorner(first[0], 1, {0.5f, -2, 3}, {0, 0, 1}, 0.25f, 0.75f, 12, -1);
+    expectCorner(first[1], 0, {1, 1, 1}, {0, 1, 0}, 0, 0, 13, -1);
+    expectCorner(first[2], 1, {0.5f, -2, 3}, {0, 0, 1}, 0.25f, 0.75f, 14, 0);
+    expectCorner(second[0], 1, {0.5f, -2, 3}, {0, 0, 1}, 0.25f, 0.75f, 16, -1);
+    expectCorner(second[1], 0, {1, 1, 1}, {0, 1, 0}, 0, 0, 17, 1);
+    expectCorner(second[2], 1, {0.5f, -2, 3}, {0, 0, 1}, 0.25f, 0.75f, 18, -1);
+}
+
+// Data lines are read by a quick road when they are short, hold no quote and
+// lie far enough from the end of the bytes, else token by token; both roads
+// give one vertex alike, in its nine- and twelve-token forms.
+TEST(SMDRead, VertexLinesReadAlikeWhateverTheirLengthQuotesOrPlaceInTheFile)
+{
+    const std::string padding(140, ' ');
+    const std::vector<std::string> forms = {
+        "3 -1.5 2.25 1e1 0 -1 0 0.125 1",
+        "3\t-1.5,2.25 , 1e1 0 -1 0 0.125 1",
+        "3 -1.5 2.25 1e1 0 -1 0 0.125 1" + padding,
+        // The "-1" across the 64th byte.
+        "3 -1.5 2.25 1e1" + std::string(46, ' ') + "0 -1 0 0.125 1",
+        "3 \"-1.5\" 2.25 1e1 0 -1 0 0.125 1",
+        "7 -1.5 2.25 10 0 -1 0 0.125 1 1 3 1.0",
+        "7 -1.5 2.25 10" + padding + "0 -1 0 0.125 1 1 3 1.0",
+    };
+    std::string text = Text({"version 1", "nodes", "0 \"a\" -1", "end", "skeleton", "time 0", "0 0 0 0 0 0 0",
+                             "end", "triangles"});
+    for (const std::string& form : forms)
+        text += "m.bmp\n" + form + "\n" + form + " \n" + form + "\n";
+    // The last lines come within a few bytes of the end of the file.
+    const TSMDFile file = Read(text + "end");
+    ASSERT_EQ(file.Triangles.size(), forms.size());
+    for (size_t i = 0; i < 3 * forms.size(); ++i) {
+        const TSMDCorner& c = file.Triangles[i / 3].Corners[i % 3];
+        EXPECT_EQ(c.BoneId, 3) << forms[i / 3];
+        EXPECT_EQ(c.Position, (TSMDVector{-1.5f, 2.25f, 10})) << forms[i / 3];
+        EXPECT_EQ(c.Normal, (TSMDVector{0, -1, 0})) << forms[i / 3];
+        EXPECT_EQ(c.S, 0.125f) << forms[i / 3];
+        EXPECT_EQ(c.T, 1.0f) << forms[i / 3];
+    }
 }
 
 TEST(SMDRead, AddedFileAppendsFramesAfterTheSkeletonsOwnAndSkipsItsNodes)
