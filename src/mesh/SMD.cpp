@@ -103,6 +103,26 @@ QString Excerpt(const std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(ExcerptBytes)) + QStringLiteral("...");
 }
 
+bool IsAscii(const std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](const char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The "time" line, a space and the file's name. Built in one allocation:
+// joining converted pieces costs three, and a short animation has a frame
+// for every few lines.
+QString FrameName(const std::string_view timeLine, const QString& fileName)
+{
+    if (!IsAscii(timeLine))
+        return QString::fromUtf8(timeLine.data(), qsizetype(timeLine.size())) + QLatin1Char(' ') + fileName;
+    QString name(qsizetype(timeLine.size()) + 1 + fileName.size(), Qt::Uninitialized);
+    QChar* const out = std::transform(timeLine.begin(), timeLine.end(), name.data(),
+                                      [](const char c) { return QLatin1Char(c); });
+    *out = QLatin1Char(' ');
+    std::copy(fileName.cbegin(), fileName.cend(), out + 1);
+    return name;
+}
+
 bool IsIntegerText(std::string_view token)
 {
     if (!token.empty() && (token[0] == '+' || token[0] == '-'))
@@ -954,8 +974,7 @@ size_t TSMDParser::ReadSkeleton(const size_t first)
 size_t TSMDParser::ReadFrame(const size_t timeLine)
 {
     TSMDFrame& frame = FFile.Frames.emplace_back();
-    frame.Name = QString::fromUtf8(FLines[timeLine].data(), qsizetype(FLines[timeLine].size())) +
-                 QLatin1Char(' ') + FFileName;
+    frame.Name = FrameName(FLines[timeLine], FFileName);
     frame.Line = int(timeLine + 1);
     size_t end = timeLine + 1;
     while (end < Count() && IsBoneLine(FLines[end]))

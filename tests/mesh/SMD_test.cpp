@@ -688,6 +688,14 @@ TEST(SMDRead, AddedFileAppendsFramesAfterTheSkeletonsOwnAndSkipsItsNodes)
     EXPECT_EQ(added.Frames[30].Name, QStringLiteral("time 30 Anime_Pas.smd"));
     EXPECT_EQ(added.Frames[30].Positions, (std::vector<TSMDVector>{Zero, Zero, Zero, Zero, {1, 1, 1}}));
     EXPECT_FALSE(added.HasTriangles);
+
+    // Frame names keep the letters of the time line and of the file's name.
+    const TSMDFile named = Read(Text({"version 1", "nodes", "end", "skeleton", "time 1 \xC3\xA9t\xC3\xA9",
+                                      " 4 1 1 1 0 0 0", "time 2", " 4 0 0 0 0 0 0", "end"}),
+                                {true, 5, 0}, QString::fromUtf8("Saut_\xC3\xA9lan.smd"));
+    ASSERT_EQ(named.Frames.size(), 2u);
+    EXPECT_EQ(named.Frames[0].Name, QString::fromUtf8("time 1 \xC3\xA9t\xC3\xA9 Saut_\xC3\xA9lan.smd"));
+    EXPECT_EQ(named.Frames[1].Name, QString::fromUtf8("time 2 Saut_\xC3\xA9lan.smd"));
 }
 
 TEST(SMDRead, FramesArePaddedAsWrittenAndNeverBeyondTheBones)
