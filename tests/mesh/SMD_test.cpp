@@ -261,15 +261,19 @@ TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
     const char* const separators[] = {" ", "  ", "\t", ",", " , "};
     const auto separator = [&] { return std::string(separators[random() % std::size(separators)]); };
 
-    constexpr int Lines = 3000;
-    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0";
+    constexpr int Lines = 3000, Frames = 500;
+    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\n";
     std::vector<float> expected;
-    for (int i = 0; i < 6; ++i) {
-        const TNumber n = number();
-        text += separator() + n.Token;
-        expected.push_back(library(n));
+    for (int frame = 0; frame < Frames; ++frame) {
+        text += "time " + std::to_string(frame) + "\n0";
+        for (int i = 0; i < 6; ++i) {
+            const TNumber n = number();
+            text += separator() + n.Token;
+            expected.push_back(library(n));
+        }
+        text += "\n";
     }
-    text += "\nend\ntriangles\n";
+    text += "end\ntriangles\n";
     for (int line = 0; line < Lines; ++line) {
         if (line % 3 == 0)
             text += "m.bmp\n";
@@ -284,8 +288,9 @@ TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
     text += "end\n";
     const TSMDFile file = Read(text);
     std::vector<float> read;
-    for (const TSMDVector& v : {file.Frames[0].Positions[0], file.Frames[0].Rotations[0]})
-        read.insert(read.end(), {v.X, v.Y, v.Z});
+    for (const TSMDFrame& frame : file.Frames)
+        for (const TSMDVector& v : {frame.Positions[0], frame.Rotations[0]})
+            read.insert(read.end(), {v.X, v.Y, v.Z});
     for (const TSMDTriangle& triangle : file.Triangles)
         for (const TSMDCorner& c : triangle.Corners)
             read.insert(read.end(), {c.Position.X, c.Position.Y, c.Position.Z, c.Normal.X, c.Normal.Y, c.Normal.Z,
