@@ -93,7 +93,8 @@ bool EqualsIgnoringCase(const std::string_view a, const std::string_view b)
 // character alone.
 bool IsBoneLine(const std::string_view line)
 {
-    return !IsBlank(line) && (line[0] == ' ' || IsDigit(line[0]));
+    // A digit first settles it without looking at the line's end.
+    return !line.empty() && (IsDigit(line[0]) || (line[0] == ' ' && !IsBlank(line)));
 }
 
 QString Excerpt(const std::string_view text)
@@ -909,9 +910,15 @@ size_t TSMDParser::SkipBlankLines(size_t index) const
 
 bool TSMDParser::HasTrianglesLine() const
 {
-    for (size_t i = 0; i < Count(); ++i)
-        if (EqualsIgnoringCase(TrimEnd(FLines[i]), "triangles"))
+    // Every line is looked at: its first letter and length rule out nearly
+    // all before the end is trimmed.
+    constexpr std::string_view Keyword = "triangles";
+    for (size_t i = 0; i < Count(); ++i) {
+        const std::string_view line = FLines[i];
+        if (line.size() >= Keyword.size() && (line[0] == 't' || line[0] == 'T') &&
+            EqualsIgnoringCase(TrimEnd(line), Keyword))
             return true;
+    }
     return false;
 }
 
@@ -1074,7 +1081,8 @@ void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
         Fail(QStringLiteral("Invalid number of bones in frame %1: bone index %2 is not below the %3 bones")
                  .arg(FrameNumber()).arg(bone).arg(FFile.BoneCount),
              index);
-    PadFrame(frame, size_t(bone), index);
+    if (frame.Positions.size() < size_t(bone))
+        PadFrame(frame, size_t(bone), index);
     // Lines out of order append at the end, so a frame can still overflow.
     CheckFrameHasRoom(frame, index);
     frame.Positions.push_back({values[0], values[1], values[2]});
