@@ -93,7 +93,8 @@ bool EqualsIgnoringCase(const std::string_view a, const std::string_view b)
 // character alone.
 bool IsBoneLine(const std::string_view line)
 {
-    return !IsBlank(line) && (line[0] == ' ' || IsDigit(line[0]));
+    // A digit first settles it without looking at the line's end.
+    return !line.empty() && (IsDigit(line[0]) || (line[0] == ' ' && !IsBlank(line)));
 }
 
 QString Excerpt(const std::string_view text)
@@ -101,6 +102,26 @@ QString Excerpt(const std::string_view text)
     if (text.size() <= ExcerptBytes)
         return QString::fromUtf8(text.data(), qsizetype(text.size()));
     return QString::fromUtf8(text.data(), qsizetype(ExcerptBytes)) + QStringLiteral("...");
+}
+
+bool IsAscii(const std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](const char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The "time" line, a space and the file's name. Built in one allocation:
+// joining converted pieces costs three, and a short animation has a frame
+// for every few lines.
+QString FrameName(const std::string_view timeLine, const QString& fileName)
+{
+    if (!IsAscii(timeLine))
+        return QString::fromUtf8(timeLine.data(), qsizetype(timeLine.size())) + QLatin1Char(' ') + fileName;
+    QString name(qsizetype(timeLine.size()) + 1 + fileName.size(), Qt::Uninitialized);
+    QChar* const out = std::transform(timeLine.begin(), timeLine.end(), name.data(),
+                                      [](const char c) { return QLatin1Char(c); });
+    *out = QLatin1Char(' ');
+    std::copy(fileName.cbegin(), fileName.cend(), out + 1);
+    return name;
 }
 
 bool IsIntegerText(std::string_view token)
@@ -158,6 +179,17 @@ struct TPlainDecimal
     bool Negative = false;
 };
 
+// A decimal of the common shape below, its digits still as lanes (see
+// DigitLanes), so that several can be joined and divided at once. No member
+// initialisers: a line's array of them would be cleared before every line,
+// though the scan sets each field.
+struct TCommonDecimal
+{
+    uint64_t Lanes;
+    unsigned FractionDigits;
+    bool Negative;
+};
+
 // The steps of a plain decimal are forced inline: a call, with the registers
 // it saves and the constants it loads again, costs about as much as the step.
 
@@ -182,16 +214,26 @@ constexpr uint64_t EveryByte(const uint8_t byte)
     return notDigit == 0 ? 8 : unsigned(std::countr_zero(notDigit)) / 8;
 }
 
-// The value of the first `count` (1 to 8) bytes of the chunk, all digits:
-// moved to the top so that the bytes below act as leading zeros, then
-// neighbouring lanes joined by one multiplication each: digits into pairs,
-// pairs into fours, and the two fours.
-[[gnu::always_inline]] inline uint64_t DigitsValue(const uint64_t chunk, const unsigned count)
+// The first `count` (1 to 8) bytes of the chunk, all digits, as their values
+// moved to the top, so that the bytes below act as leading zeros: eight
+// lanes, the most significant first in memory.
+[[gnu::always_inline]] inline uint64_t DigitLanes(const uint64_t chunk, const unsigned count)
 {
-    uint64_t lanes = (chunk << (8 * (8 - count))) & EveryByte(0x0F);
+    return (chunk << (8 * (8 - count))) & EveryByte(0x0F);
+}
+
+// The value of eight digit lanes: neighbouring lanes joined by one
+// multiplication each, digits into pairs, pairs into fours, and the two fours.
+[[gnu::always_inline]] inline uint64_t LanesValue(uint64_t lanes)
+{
     lanes = (lanes * (10 * 0x100 + 1)) >> 8 & 0x00FF00FF00FF00FFu;
     lanes = (lanes * (100 * 0x10000 + 1)) >> 16 & 0x0000FFFF0000FFFFu;
     return (lanes * (10000 * 0x100000000u + 1)) >> 32;
+}
+
+[[gnu::always_inline]] inline uint64_t DigitsValue(const uint64_t chunk, const unsigned count)
+{
+    return LanesValue(DigitLanes(chunk, count));
 }
 
 constexpr uint64_t PowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
@@ -236,7 +278,7 @@ constexpr ptrdiff_t ReadAheadBytes = 16;
 // after it, or null for most other shapes: the caller checks that the token
 // ends there, which also refuses a ninth digit. ReadAheadBytes bytes from p
 // must be readable; a line's digits then stop at its end, a line break.
-[[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, TPlainDecimal& decimal)
+[[gnu::always_inline]] inline const char* ScanCommonDecimal(const char* p, TCommonDecimal& decimal)
 {
     // A "+" is rare enough to be left to the general road.
     decimal.Negative = *p == '-';
@@ -249,7 +291,7 @@ constexpr ptrdiff_t ReadAheadBytes = 16;
     if (p[integerDigits] != '.') {
         if (integerDigits == 0)
             return nullptr;
-        decimal.Digits = DigitsValue(head, integerDigits);
+        decimal.Lanes = DigitLanes(head, integerDigits);
         decimal.FractionDigits = 0;
         return p + integerDigits;
     }
@@ -260,7 +302,7 @@ constexpr ptrdiff_t ReadAheadBytes = 16;
     const unsigned digits = LeadingDigitCount(merged);
     if (digits == 0)
         return nullptr;
-    decimal.Digits = DigitsValue(merged, digits);
+    decimal.Lanes = DigitLanes(merged, digits);
     decimal.FractionDigits = digits - integerDigits;
     return p + digits + 1;
 }
@@ -579,21 +621,67 @@ struct TLineHash
 // hundred million were checked). One road for all, since choosing between a
 // single and a double division by the size of the digits would be
 // mispredicted in files that mix six and seven significant digits.
-[[gnu::always_inline]] inline float CommonDecimalValue(const TPlainDecimal& decimal)
+constexpr double CommonPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+[[gnu::always_inline]] inline float CommonDecimalValue(const TCommonDecimal& decimal)
 {
-    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
-    const float single = float(double(int64_t(decimal.Digits)) / Powers[decimal.FractionDigits]);
+    const float single = float(double(int64_t(LanesValue(decimal.Lanes))) / CommonPowers[decimal.FractionDigits]);
     return std::bit_cast<float>(std::bit_cast<uint32_t>(single) | uint32_t(decimal.Negative) << 31);
 }
 
-// The number at a token start of TSMDTokenStarts.
-[[gnu::always_inline]] inline float FloatAt(const char* const start)
+#if defined(__SSE2__)
+// Two common decimals by the same steps as CommonDecimalValue, in the two
+// halves of the vector registers: the lanes joined into pairs, fours and
+// eights by multiply-adds (every partial sum fits the 16 or 32 bits it is
+// packed into), converted exactly, divided and rounded to single, each half
+// as one scalar division and rounding would, so the bits are the same.
+[[gnu::always_inline]] inline void CommonDecimalPair(const TCommonDecimal& a, const TCommonDecimal& b, float* const out)
 {
-    TPlainDecimal decimal;
-    const char* const stop = ScanCommonDecimal(start, decimal);
-    if (stop != nullptr && IsTokenEnd(*stop)) [[likely]]
-        return CommonDecimalValue(decimal);
-    return FloatAtByAnyRoad(start);
+    const __m128i lanes = _mm_set_epi64x(int64_t(b.Lanes), int64_t(a.Lanes));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i tens = _mm_set1_epi32(0x0001000A), hundreds = _mm_set1_epi32(0x00010064),
+                  tenThousands = _mm_set1_epi32(0x00012710);
+    const __m128i pairsA = _mm_madd_epi16(_mm_unpacklo_epi8(lanes, zero), tens);
+    const __m128i pairsB = _mm_madd_epi16(_mm_unpackhi_epi8(lanes, zero), tens);
+    const __m128i fours = _mm_madd_epi16(_mm_packs_epi32(pairsA, pairsB), hundreds);
+    const __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), tenThousands);
+    const __m128d quotients =
+        _mm_div_pd(_mm_cvtepi32_pd(eights), _mm_set_pd(CommonPowers[b.FractionDigits], CommonPowers[a.FractionDigits]));
+    const __m128i signs = _mm_set_epi32(0, 0, int(uint32_t(b.Negative) << 31), int(uint32_t(a.Negative) << 31));
+    const __m128 singles = _mm_or_ps(_mm_cvtpd_ps(quotients), _mm_castsi128_ps(signs));
+    _mm_storel_pi(reinterpret_cast<__m64*>(out), singles);
+}
+#else
+[[gnu::always_inline]] inline void CommonDecimalPair(const TCommonDecimal& a, const TCommonDecimal& b, float* const out)
+{
+    out[0] = CommonDecimalValue(a);
+    out[1] = CommonDecimalValue(b);
+}
+#endif
+
+// The numbers at `count` (even) token starts from `first` on. All are
+// scanned first and converted two at a time; the rare one of another shape
+// is read again by the general road.
+template <size_t count>
+[[gnu::always_inline]] inline void FloatsAt(const TSMDTokenStarts& tokens, const size_t first,
+                                            std::array<float, count>& values)
+{
+    static_assert(count % 2 == 0);
+    std::array<TCommonDecimal, count> decimals;
+    unsigned others = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const char* const stop = ScanCommonDecimal(tokens[first + k], decimals[k]);
+        if (stop == nullptr || !IsTokenEnd(*stop)) [[unlikely]] {
+            decimals[k] = {};
+            others |= 1u << k;
+        }
+    }
+    for (size_t k = 0; k < count; k += 2)
+        CommonDecimalPair(decimals[k], decimals[k + 1], &values[k]);
+    for (; others != 0; others &= others - 1) {
+        const size_t k = size_t(std::countr_zero(others));
+        values[k] = FloatAtByAnyRoad(tokens[first + k]);
+    }
 }
 
 size_t TSMDFieldScanner::CountAll()
@@ -822,9 +910,15 @@ size_t TSMDParser::SkipBlankLines(size_t index) const
 
 bool TSMDParser::HasTrianglesLine() const
 {
-    for (size_t i = 0; i < Count(); ++i)
-        if (EqualsIgnoringCase(TrimEnd(FLines[i]), "triangles"))
+    // Every line is looked at: its first letter and length rule out nearly
+    // all before the end is trimmed.
+    constexpr std::string_view Keyword = "triangles";
+    for (size_t i = 0; i < Count(); ++i) {
+        const std::string_view line = FLines[i];
+        if (line.size() >= Keyword.size() && (line[0] == 't' || line[0] == 'T') &&
+            EqualsIgnoringCase(TrimEnd(line), Keyword))
             return true;
+    }
     return false;
 }
 
@@ -954,8 +1048,7 @@ size_t TSMDParser::ReadSkeleton(const size_t first)
 size_t TSMDParser::ReadFrame(const size_t timeLine)
 {
     TSMDFrame& frame = FFile.Frames.emplace_back();
-    frame.Name = QString::fromUtf8(FLines[timeLine].data(), qsizetype(FLines[timeLine].size())) +
-                 QLatin1Char(' ') + FFileName;
+    frame.Name = FrameName(FLines[timeLine], FFileName);
     frame.Line = int(timeLine + 1);
     size_t end = timeLine + 1;
     while (end < Count() && IsBoneLine(FLines[end]))
@@ -978,8 +1071,7 @@ void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
     int32_t bone;
     TSMDTokenStarts starts;
     if (starts.Find(FLines[index], FBytesEnd) && starts.Count() >= 7) [[likely]] {
-        for (size_t k = 0; k < values.size(); ++k)
-            values[k] = FloatAt(starts[k + 1]);
+        FloatsAt(starts, 1, values);
         bone = IdAt(starts[0], "Bone index", index);
     } else
         bone = ReadBoneLineByAnyRoad(index, values);
@@ -989,7 +1081,8 @@ void TSMDParser::ReadBoneLine(const size_t index, TSMDFrame& frame)
         Fail(QStringLiteral("Invalid number of bones in frame %1: bone index %2 is not below the %3 bones")
                  .arg(FrameNumber()).arg(bone).arg(FFile.BoneCount),
              index);
-    PadFrame(frame, size_t(bone), index);
+    if (frame.Positions.size() < size_t(bone))
+        PadFrame(frame, size_t(bone), index);
     // Lines out of order append at the end, so a frame can still overflow.
     CheckFrameHasRoom(frame, index);
     frame.Positions.push_back({values[0], values[1], values[2]});
@@ -1077,8 +1170,7 @@ void TSMDParser::ReadCorner(const size_t index, TSMDCorner& corner) const
     std::array<float, 8> values;
     TSMDTokenStarts starts;
     if (starts.Find(FLines[index], FBytesEnd) && starts.Count() >= 9) [[likely]] {
-        for (size_t k = 0; k < values.size(); ++k)
-            values[k] = FloatAt(starts[k + 1]);
+        FloatsAt(starts, 1, values);
         // The extended form lists the bone links from token 9 on; the game
         // takes the first link's bone.
         corner.BoneId = IdAt(starts[starts.Count() >= 12 ? 10 : 0], "Vertex bone id", index);

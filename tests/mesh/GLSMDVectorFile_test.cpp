@@ -1,6 +1,10 @@
 #include "base/Exceptions.h"
+#include "mesh/GL3DSVectorFile.h"
 #include "mesh/GLActor.h"
 #include "mesh/GLBaseMesh.h"
+#include "mesh/GLGLSMVectorFile.h"
+#include "mesh/GLMD2VectorFile.h"
+#include "mesh/GLSMDVectorFile.h"
 #include "mesh/Skeleton.h"
 #include "mesh/SkeletonMeshObject.h"
 #include "mesh/VectorFile.h"
@@ -14,7 +18,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -121,12 +127,23 @@ void ExpectNear(const TAffineVector& actual, const TAffineVector& expected, cons
 
 TEST_F(SMDFiles, TheFormatIsRegisteredForReadingAndWriting)
 {
-    const auto& formats = GetVectorFileFormats().Formats();
-    const auto smd = std::find_if(formats.begin(), formats.end(),
-                                  [](const TVectorFileFormat& f) { return f.Extension == QLatin1String("smd"); });
-    ASSERT_NE(smd, formats.end());
-    EXPECT_EQ(smd->Description, QStringLiteral("Half-Life SMD files"));
-    EXPECT_EQ(&smd->Extension, &formats.back().Extension) << "registered after the other formats";
+    const TVectorFileClass* const found = FindFormatByExtension(QStringLiteral("smd"));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->MetaObject, &TGLSMDVectorFile::staticMetaObject);
+    // Other tests of this program may have registered test formats after the
+    // game's own: only the game's formats are looked at for the order.
+    const std::vector<const QMetaObject*> gameFormats = {
+        &TGLGLSMVectorFile::staticMetaObject, &TGL3DSVectorFile::staticMetaObject,
+        &TGLMD2VectorFile::staticMetaObject, &TGLSMDVectorFile::staticMetaObject};
+    const TVectorFileFormat* lastGameFormat = nullptr;
+    for (const TVectorFileFormat& format : GetVectorFileFormats().Formats())
+        if (std::find(gameFormats.begin(), gameFormats.end(), format.VectorFileClass.MetaObject) != gameFormats.end())
+            lastGameFormat = &format;
+    ASSERT_NE(lastGameFormat, nullptr);
+    EXPECT_EQ(lastGameFormat->VectorFileClass.MetaObject, &TGLSMDVectorFile::staticMetaObject)
+        << "registered after the other formats";
+    EXPECT_EQ(lastGameFormat->Extension, QStringLiteral("smd"));
+    EXPECT_EQ(lastGameFormat->Description, QStringLiteral("Half-Life SMD files"));
 }
 
 TEST_F(SMDFiles, AModelAndItsAnimationsBecomeNamedRangesOfOneSkeleton)

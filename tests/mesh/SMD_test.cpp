@@ -261,15 +261,19 @@ TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
     const char* const separators[] = {" ", "  ", "\t", ",", " , "};
     const auto separator = [&] { return std::string(separators[random() % std::size(separators)]); };
 
-    constexpr int Lines = 3000;
-    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0";
+    constexpr int Lines = 3000, Frames = 500;
+    std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\n";
     std::vector<float> expected;
-    for (int i = 0; i < 6; ++i) {
-        const TNumber n = number();
-        text += separator() + n.Token;
-        expected.push_back(library(n));
+    for (int frame = 0; frame < Frames; ++frame) {
+        text += "time " + std::to_string(frame) + "\n0";
+        for (int i = 0; i < 6; ++i) {
+            const TNumber n = number();
+            text += separator() + n.Token;
+            expected.push_back(library(n));
+        }
+        text += "\n";
     }
-    text += "\nend\ntriangles\n";
+    text += "end\ntriangles\n";
     for (int line = 0; line < Lines; ++line) {
         if (line % 3 == 0)
             text += "m.bmp\n";
@@ -284,8 +288,9 @@ TEST(SMDText, NumbersInDataLinesReadAsTheLibraryReadsThemWhateverTheirShape)
     text += "end\n";
     const TSMDFile file = Read(text);
     std::vector<float> read;
-    for (const TSMDVector& v : {file.Frames[0].Positions[0], file.Frames[0].Rotations[0]})
-        read.insert(read.end(), {v.X, v.Y, v.Z});
+    for (const TSMDFrame& frame : file.Frames)
+        for (const TSMDVector& v : {frame.Positions[0], frame.Rotations[0]})
+            read.insert(read.end(), {v.X, v.Y, v.Z});
     for (const TSMDTriangle& triangle : file.Triangles)
         for (const TSMDCorner& c : triangle.Corners)
             read.insert(read.end(), {c.Position.X, c.Position.Y, c.Position.Z, c.Normal.X, c.Normal.Y, c.Normal.Z,
@@ -688,6 +693,14 @@ TEST(SMDRead, AddedFileAppendsFramesAfterTheSkeletonsOwnAndSkipsItsNodes)
     EXPECT_EQ(added.Frames[30].Name, QStringLiteral("time 30 Anime_Pas.smd"));
     EXPECT_EQ(added.Frames[30].Positions, (std::vector<TSMDVector>{Zero, Zero, Zero, Zero, {1, 1, 1}}));
     EXPECT_FALSE(added.HasTriangles);
+
+    // Frame names keep the letters of the time line and of the file's name.
+    const TSMDFile named = Read(Text({"version 1", "nodes", "end", "skeleton", "time 1 \xC3\xA9t\xC3\xA9",
+                                      " 4 1 1 1 0 0 0", "time 2", " 4 0 0 0 0 0 0", "end"}),
+                                {true, 5, 0}, QString::fromUtf8("Saut_\xC3\xA9lan.smd"));
+    ASSERT_EQ(named.Frames.size(), 2u);
+    EXPECT_EQ(named.Frames[0].Name, QString::fromUtf8("time 1 \xC3\xA9t\xC3\xA9 Saut_\xC3\xA9lan.smd"));
+    EXPECT_EQ(named.Frames[1].Name, QString::fromUtf8("time 2 Saut_\xC3\xA9lan.smd"));
 }
 
 TEST(SMDRead, FramesArePaddedAsWrittenAndNeverBeyondTheBones)
