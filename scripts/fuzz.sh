@@ -6,49 +6,84 @@
 #   scripts/fuzz.sh [runs]           the 3DS reader, default 10000000 executions
 #   scripts/fuzz.sh 3ds [runs]       the same
 #   scripts/fuzz.sh smd [runs]       the SMD reader
+#   scripts/fuzz.sh regressions      builds both targets and runs each once over
+#                                    its regression files; fails on any finding
 #
 # New inputs go to build-fuzz/corpus-<format>, findings to
 # build-fuzz/artifacts-<format>/. A finding, once fixed, is copied to
-# fuzz/regressions/<format>/ so that the <Target>_fuzz_replay test checks it on
-# every test run.
+# fuzz/regressions/<format>/ so that the <Target>_fuzz_replay test and the
+# regressions run check it on every test run.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 OUT="$ROOT/build-fuzz"
+SHARED="${STICKFIGHT_SHARED_DIR:-$ROOT/../shared}"
+
+# Sets TARGET, SOURCES, SEED_PATTERN, MAX_LEN and EXTRA for a format.
+describe_target() {
+  case "$1" in
+    3ds)
+      TARGET=File3DS_fuzz
+      SOURCES=("$ROOT/src/mesh/File3DS.cpp" "$ROOT/src/base/BinaryReader.cpp")
+      SEED_PATTERN=(\( -iname '*.3ds' -o -name testFormatDetection \))
+      # The largest seed (about 480 KB) would make every mutation slow; inputs
+      # are cut at 16 KB, which still holds every structure the reader knows.
+      MAX_LEN=16384
+      EXTRA=()
+      ;;
+    smd)
+      TARGET=SMD_fuzz
+      SOURCES=("$ROOT/src/mesh/SMD.cpp" "$ROOT/src/base/BinaryReader.cpp")
+      SEED_PATTERN=(-iname '*.smd')
+      # 8 KB holds a header, nodes, frames and triangles; longer inputs only
+      # repeat lines and slow the mutations down.
+      MAX_LEN=8192
+      EXTRA=(-dict="$ROOT/fuzz/SMD.dict")
+      ;;
+  esac
+}
+
+build_target() {
+  mkdir -p "$OUT"
+  clang++-14 -std=c++20 -g -O1 -fPIC \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    $(pkg-config --cflags Qt6Core) -I"$ROOT/src/base" -I"$ROOT/src/mesh" \
+    "$ROOT/fuzz/$TARGET.cpp" "${SOURCES[@]}" "$ROOT/src/base/Exceptions.cpp" \
+    $(pkg-config --libs Qt6Core) -o "$OUT/$TARGET"
+}
+
+# Each past finding once, through the sanitizers; libFuzzer stops with an
+# error at the first report.
+replay_regressions() {
+  local format
+  for format in 3ds smd; do
+    describe_target "$format"
+    local inputs=()
+    mapfile -t inputs < <(find "$ROOT/fuzz/regressions/$format" -type f ! -name .keep | sort)
+    if ((${#inputs[@]} == 0)); then
+      echo "$TARGET: no regression inputs"
+      continue
+    fi
+    build_target
+    echo "$TARGET: ${#inputs[@]} regression inputs"
+    "$OUT/$TARGET" "${inputs[@]}" 2>"$OUT/regressions-$format.log" ||
+      { cat "$OUT/regressions-$format.log" >&2; exit 1; }
+  done
+}
+
+if [ "${1:-}" = regressions ]; then
+  replay_regressions
+  exit 0
+fi
+
 FORMAT=3ds
 if [ "${1:-}" = 3ds ] || [ "${1:-}" = smd ]; then
   FORMAT="$1"
   shift
 fi
 RUNS="${1:-10000000}"
-SHARED="${STICKFIGHT_SHARED_DIR:-$ROOT/../shared}"
-
-case "$FORMAT" in
-  3ds)
-    TARGET=File3DS_fuzz
-    SOURCES=("$ROOT/src/mesh/File3DS.cpp" "$ROOT/src/base/BinaryReader.cpp")
-    SEED_PATTERN=(\( -iname '*.3ds' -o -name testFormatDetection \))
-    # The largest seed (about 480 KB) would make every mutation slow; inputs
-    # are cut at 16 KB, which still holds every structure the reader knows.
-    MAX_LEN=16384
-    EXTRA=()
-    ;;
-  smd)
-    TARGET=SMD_fuzz
-    SOURCES=("$ROOT/src/mesh/SMD.cpp" "$ROOT/src/base/BinaryReader.cpp")
-    SEED_PATTERN=(-iname '*.smd')
-    # 8 KB holds a header, nodes, frames and triangles; longer inputs only
-    # repeat lines and slow the mutations down.
-    MAX_LEN=8192
-    EXTRA=(-dict="$ROOT/fuzz/SMD.dict")
-    ;;
-esac
+describe_target "$FORMAT"
+build_target
 mkdir -p "$OUT/corpus-$FORMAT" "$OUT/artifacts-$FORMAT"
-
-clang++-14 -std=c++20 -g -O1 -fPIC \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  $(pkg-config --cflags Qt6Core) -I"$ROOT/src/base" -I"$ROOT/src/mesh" \
-  "$ROOT/fuzz/$TARGET.cpp" "${SOURCES[@]}" "$ROOT/src/base/Exceptions.cpp" \
-  $(pkg-config --libs Qt6Core) -o "$OUT/$TARGET"
 
 # Seeds: the shared corpus's model files (not its pictures) and every past
 # finding.

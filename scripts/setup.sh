@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Shared first half of run.sh and test.sh: install what is missing, then
-# configure and build incrementally in one build folder.
+# configure and build incrementally in one build folder: build/, or the one
+# STICKFIGHT_BUILD_DIR names, configured with the CMake options (if any) in
+# STICKFIGHT_CMAKE_OPTIONS.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="$ROOT/build"
+BUILD="${STICKFIGHT_BUILD_DIR:-$ROOT/build}"
+read -r -a CMAKE_OPTIONS <<< "${STICKFIGHT_CMAKE_OPTIONS:-}"
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
@@ -33,7 +36,7 @@ install_missing_packages() {
 
 build() {
   if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${CMAKE_OPTIONS[@]}" >/dev/null
   fi
   cmake --build "$BUILD" -j"$(nproc)"
 }

@@ -9,7 +9,10 @@ namespace SceneTypes
 {
 Q_NAMESPACE
 
-enum TGLObjectsSorting
+// Fixed underlying types: any integer a caller stores is a value of the type,
+// so the renderer's guard against unknown modes is reached without undefined
+// behaviour.
+enum TGLObjectsSorting : int
 {
     osInherited,
     osNone,
@@ -19,7 +22,7 @@ enum TGLObjectsSorting
 };
 Q_ENUM_NS(TGLObjectsSorting)
 
-enum TGLVisibilityCulling
+enum TGLVisibilityCulling : int
 {
     vcInherited,
     vcNone,
