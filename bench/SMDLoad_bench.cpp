@@ -10,6 +10,7 @@
 #include "AssimpSMDLoad.h"
 
 #include "GLActor.h"
+#include "LargeBlocks.h"
 #include "VectorFile.h"
 #include "VectorUnit.h"
 
@@ -286,6 +287,8 @@ bool PrintSummary(const TMedianReporter& reporter)
 
 int main(int argc, char** argv)
 {
+    // As the game does at start: both readers then reuse their large blocks.
+    KeepLargeBlocksForReuse();
     QCoreApplication application(argc, argv);
     RegisterVectorFileFormats();
     if (argc > 1 && argv[1][0] != '-')

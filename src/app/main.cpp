@@ -2,6 +2,7 @@
 #include "DisplayCheck.h"
 #include "Gamepads.h"
 #include "Inter.h"
+#include "LargeBlocks.h"
 #include "ProgramOptions.h"
 #include "Sound.h"
 #include "Startup.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    KeepLargeBlocksForReuse();
     RegisterModules();
     PrepareSurfaceFormat();
     QApplication qtApplication(argc, argv);
