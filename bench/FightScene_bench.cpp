@@ -9,6 +9,7 @@
 #include "Application.h"
 #include "AsyncTimer.h"
 #include "Scene.h"
+#include "Percentile.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -90,14 +91,6 @@ TResult Measure(const TVariant& variant, std::vector<qint64>& frameTimes)
     return result;
 }
 
-double Percentile(std::vector<double> values, const double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()));
-    return values[index];
-}
 } // namespace
 
 int main(int argc, char** argv)

@@ -8,6 +8,7 @@
 #include "Application.h"
 #include "AsyncTimer.h"
 #include "Inter.h"
+#include "Percentile.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -23,15 +24,6 @@ namespace
 constexpr int WarmUpTicks = 200;
 constexpr int MeasuredTicks = 3000;
 constexpr double TimerIntervalMs = 5;
-
-double Percentile(std::vector<double> values, const double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()));
-    return values[index];
-}
 
 std::vector<double> TimeTicks(TMenu_Jeu& menu, const bool play, const bool quit)
 {
