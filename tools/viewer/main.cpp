@@ -1,0 +1,113 @@
+#include "ModelView.h"
+#include "Startup.h"
+#include "ViewerOptions.h"
+#include "ViewerWindow.h"
+
+#include "Exceptions.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace
+{
+void PrintError(const QString& text)
+{
+    std::fprintf(stderr, "stickfight-view: %s\n", qPrintable(text));
+}
+
+bool ApplyState(TViewerWindow& window, const TViewerOptions& options)
+{
+    window.SkeletonAction()->setChecked(options.Skeleton);
+    window.NormalsAction()->setChecked(options.Normals);
+    window.WireframeAction()->setChecked(options.Wireframe);
+    window.BoundingBoxAction()->setChecked(options.BoundingBox);
+    TModelView& view = window.View();
+    if (!options.Animation.isEmpty() && !view.SwitchAnimation(options.Animation))
+    {
+        PrintError(QStringLiteral("%1 has no animation named \"%2\"").arg(view.ModelFile(), options.Animation));
+        return false;
+    }
+    if (options.Frame && !view.ShowFrame(*options.Frame))
+    {
+        PrintError(QStringLiteral("%1 has no frame %2").arg(view.ModelFile()).arg(*options.Frame));
+        return false;
+    }
+    return true;
+}
+
+// Opens the files, sets the state the options ask for, saves the view and
+// gives the program's exit status.
+int TakeScreenshot(TViewerWindow& window, const TViewerOptions& options)
+{
+    if (!window.OpenModel(options.ModelFile))
+    {
+        PrintError(window.LastError());
+        return 1;
+    }
+    for (const QString& file : options.AnimationFiles)
+        if (!window.AddAnimation(file))
+        {
+            PrintError(window.LastError());
+            return 1;
+        }
+    TModelView& view = window.View();
+    // A still picture: the frame asked for, or the first of the animation.
+    view.SetPlaying(false);
+    if (!ApplyState(window, options))
+        return 1;
+    window.show();
+    // The window manager's first layout passes settle the view's size.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    view.FrameModel();
+    if (!view.GrabView().save(options.ScreenshotFile, "PNG"))
+    {
+        PrintError(QStringLiteral("%1: the picture could not be written").arg(options.ScreenshotFile));
+        return 1;
+    }
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    RegisterModules();
+    PrepareSurfaceFormat();
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("stickfight"));
+    QApplication::setApplicationName(QStringLiteral("stickfight-view"));
+    TViewerOptions options;
+    try
+    {
+        options = ParseViewerOptions(QApplication::arguments().mid(1));
+    }
+    catch (const Exception& error)
+    {
+        PrintError(error.Message());
+        std::fputs(qPrintable(ViewerUsage()), stderr);
+        return 2;
+    }
+    if (options.Help)
+    {
+        std::fputs(qPrintable(ViewerUsage()), stdout);
+        return 0;
+    }
+    TViewerWindow window(options.ScreenshotFile.isEmpty() ? QSize() : options.ViewSize);
+    if (!options.ScreenshotFile.isEmpty())
+        return TakeScreenshot(window, options);
+    if (!options.ModelFile.isEmpty())
+    {
+        window.OpenModel(options.ModelFile);
+        for (const QString& file : options.AnimationFiles)
+            window.AddAnimation(file);
+        if (!ApplyState(window, options))
+            return 1;
+    }
+    window.show();
+    return application.exec();
+}
