@@ -4,6 +4,7 @@
 #include "GLActor.h"
 #include "GLCamera.h"
 #include "GLLightSource.h"
+#include "GLMaterial.h"
 #include "GLMaterialLibrary.h"
 #include "GLSceneViewer.h"
 #include "SMD.h"
@@ -12,6 +13,7 @@
 #include "VectorFile.h"
 #include "ViewerOverlay.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <GL/gl.h>
@@ -72,8 +74,6 @@ TModelView::TModelView(TGLSceneViewer* viewer)
 TModelView::~TModelView()
 {
     TGLSceneBuffer& buffer = *FViewer->Buffer();
-    buffer.InitiateRendering = nullptr;
-    buffer.WrapUpRendering = nullptr;
     buffer.PostRender = nullptr;
     FViewer->SetCamera(nullptr);
 }
@@ -96,9 +96,6 @@ void TModelView::BuildScene()
     // Models straight from an exporter may wind some faces the wrong way:
     // they are shown rather than hidden.
     buffer.SetFaceCulling(false);
-    buffer.InitiateRendering = [this](QObject*) { ApplyPolygonMode(); };
-    buffer.WrapUpRendering = [this](QObject*)
-    { FViewer->Buffer()->States().SetPolygonMode(GL_FRONT_AND_BACK, GL_FILL); };
     buffer.PostRender = [this](QObject*)
     {
         if (FGrabbing)
@@ -114,6 +111,11 @@ void TModelView::LoadModel(const QString& fileName)
     actor->SetMaterialLibrary(materials.get());
     // A model whose textures are elsewhere is still worth seeing.
     actor->SetIgnoreMissingTextures(true);
+    // Readers find textures from the current folder, as the game has them
+    // beside its models; a model that cannot be read leaves it as it was.
+    const QString previousFolder = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(fileName).absolutePath());
+    const TScopeFailure restoreFolder([&previousFolder] { QDir::setCurrent(previousFolder); });
     QElapsedTimer loadTime;
     loadTime.start();
     actor->LoadFromFile(fileName);
@@ -137,6 +139,7 @@ void TModelView::PlaceLoadedModel(std::unique_ptr<TGLActor> actor, const QString
     FActor->SetAnimationMode(FLoopMode);
     FActor->SetOverlaySkeleton(FSkeleton);
     ColourBones(FActor->Skeleton().RootBones());
+    ApplyPolygonMode();
     FOverlay->SetShowNormals(FNormals);
     FOverlay->SetShowBoundingBox(FBoundingBox);
     FStatistics = MeasureModel(*FActor, fileName, loadMilliseconds);
@@ -299,7 +302,7 @@ void TModelView::SetNormals(const bool value)
 void TModelView::SetWireframe(const bool value)
 {
     FWireframe = value;
-    FViewer->Buffer()->NotifyChanged();
+    ApplyPolygonMode();
 }
 
 void TModelView::SetBoundingBox(const bool value)
@@ -309,9 +312,25 @@ void TModelView::SetBoundingBox(const bool value)
         FOverlay->SetShowBoundingBox(value);
 }
 
+// Every material sets its own polygon mode as it is applied, so the mode
+// goes into the model's materials: the actor's and its library's.
 void TModelView::ApplyPolygonMode()
 {
-    FViewer->Buffer()->States().SetPolygonMode(GL_FRONT_AND_BACK, FWireframe ? GL_LINE : GL_FILL);
+    if (FActor == nullptr)
+        return;
+    const TPolygonMode mode = FWireframe ? pmLines : pmFill;
+    // A back side made here has the default colours a material without one
+    // gives its back faces.
+    const auto apply = [mode](TGLMaterial& material)
+    {
+        material.FrontProperties()->SetPolygonMode(mode);
+        material.BackProperties()->SetPolygonMode(mode);
+    };
+    apply(*FActor->Material());
+    const TGLLibMaterials& materials = *FMaterials->Materials();
+    for (int i = 0; i < materials.Count(); ++i)
+        apply(*materials.Items(i)->Material());
+    FViewer->Buffer()->NotifyChanged();
 }
 
 void TModelView::SetPlaying(const bool value)

@@ -33,8 +33,10 @@ public:
     explicit TModelView(TGLSceneViewer* viewer);
     ~TModelView() override;
 
-    // Replaces the model with the file's. A file that cannot be read throws
-    // the reader's error and leaves the model shown before.
+    // Replaces the model with the file's and makes its folder the current
+    // one. A file that cannot be read throws the reader's error and leaves
+    // the model shown before. Relative names are taken from the current
+    // folder: callers make theirs absolute before the first load.
     void LoadModel(const QString& fileName);
     // Appends an SMD animation file to the SMD model shown.
     void AddAnimation(const QString& fileName);

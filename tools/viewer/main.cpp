@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QWindow>
 
 #include <cstdio>
@@ -92,6 +93,12 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(ViewerUsage()), stderr);
         return 2;
     }
+    // Loading a model moves to its folder.
+    const auto absolute = [](const QString& file) { return file.isEmpty() ? file : QFileInfo(file).absoluteFilePath(); };
+    options.ModelFile = absolute(options.ModelFile);
+    for (QString& file : options.AnimationFiles)
+        file = absolute(file);
+    options.ScreenshotFile = absolute(options.ScreenshotFile);
     if (options.Help)
     {
         std::fputs(qPrintable(ViewerUsage()), stdout);

@@ -1,0 +1,332 @@
+// The viewer opened on real files, its pictures read back from OpenGL.
+#include "AnimationPanel.h"
+#include "GLActor.h"
+#include "GLSceneViewer.h"
+#include "ModelView.h"
+#include "ViewerPictures.h"
+#include "ViewerWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+const QString GameDir = QStringLiteral(STICKFIGHT_GAME_DIR);
+const QString CorpusDir = QStringLiteral(STICKFIGHT_CORPUS_DIR);
+const QString Stick = GameDir + QStringLiteral("/Combo/Stick.smd");
+const QString Combo = GameDir + QStringLiteral("/Combo/Combo1_1.smd");
+const QString Town = GameDir + QStringLiteral("/bin/Miniville.3ds");
+const QSize ViewSize{320, 240};
+// A model drawn in the view covers at least this much of it.
+constexpr double LeastDrawnShare = 0.01;
+
+class ModelViewer : public ::testing::Test
+{
+protected:
+    ModelViewer()
+    {
+        // Recent files go to a folder of the test's own.
+        QCoreApplication::setOrganizationName(QStringLiteral("stickfight-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("model_viewer_tests"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FFolder.path());
+        FWindow = std::make_unique<TViewerWindow>(ViewSize);
+        FWindow->show();
+        QElapsedTimer waited;
+        waited.start();
+        while (FWindow->Viewer().Width() != ViewSize.width() && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    TModelView& View() const { return FWindow->View(); }
+    QImage Picture() const { return View().GrabView(); }
+
+    void Open(const QString& file) const
+    {
+        ASSERT_TRUE(FWindow->OpenModel(file)) << qPrintable(FWindow->LastError());
+    }
+
+    // The first `bytes` bytes of `source`, saved under `name` in the test's folder.
+    QString Truncated(const QString& source, const QString& name, const qint64 bytes) const
+    {
+        QFile input(source);
+        EXPECT_TRUE(input.open(QIODevice::ReadOnly)) << qPrintable(source);
+        const QString path = FFolder.filePath(name);
+        QFile output(path);
+        EXPECT_TRUE(output.open(QIODevice::WriteOnly));
+        output.write(input.read(bytes));
+        return path;
+    }
+
+    void Drop(const QList<QUrl>& urls) const
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(FWindow->Viewer().RenderWindow(), &drop);
+    }
+
+    QTemporaryDir FFolder;
+    std::unique_ptr<TViewerWindow> FWindow;
+};
+
+QStringList CorpusModels()
+{
+    QStringList models;
+    QDirIterator files(CorpusDir, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+    {
+        const QString file = files.next();
+        const QString suffix = QFileInfo(file).suffix().toLower();
+        const bool model = suffix == QLatin1String("3ds") || suffix == QLatin1String("smd") ||
+                           suffix == QLatin1String("md2");
+        if (model && !file.contains(QLatin1String("/invalid/")) && !IsSMDAnimationFile(file))
+            models.append(file);
+    }
+    models.sort();
+    return models;
+}
+
+struct TProgramRun
+{
+    int ExitCode = -1;
+    QString Errors;
+};
+
+TProgramRun RunViewer(const QStringList& arguments)
+{
+    QProcess program;
+    program.start(QStringLiteral(STICKFIGHT_VIEW), arguments);
+    if (!program.waitForFinished(30000))
+    {
+        program.kill();
+        program.waitForFinished();
+        return {-1, QStringLiteral("(did not finish)")};
+    }
+    const int code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    return {code, QString::fromUtf8(program.readAllStandardError())};
+}
+} // namespace
+
+TEST_F(ModelViewer, DrawsEveryCorpusModel)
+{
+    if (!QFileInfo(CorpusDir).isDir())
+        GTEST_SKIP() << "No corpus at " << qPrintable(CorpusDir);
+    const QStringList models = CorpusModels();
+    // The corpus's smd, 3ds and md2 folders hold this many models at least.
+    ASSERT_GE(models.size(), 20);
+    for (const QString& file : models)
+    {
+        Open(file);
+        EXPECT_GE(DrawnShare(Picture()), LeastDrawnShare) << qPrintable(file);
+    }
+    EXPECT_FALSE(FWindow->Messages().contains(QLatin1String("Error")));
+}
+
+TEST_F(ModelViewer, DrawsTheGamesOwnModelsAndTheFightersAnimations)
+{
+    for (const QString& name : {QStringLiteral("bin/Miniville.3ds"), QStringLiteral("bin/Stick.3ds"),
+                                QStringLiteral("Combo/Stick.smd")})
+    {
+        Open(GameDir + QLatin1Char('/') + name);
+        EXPECT_GE(DrawnShare(Picture()), LeastDrawnShare) << qPrintable(name);
+    }
+    QDirIterator animations(GameDir + QStringLiteral("/Combo"), {QStringLiteral("*.smd")}, QDir::Files);
+    int added = 0;
+    while (animations.hasNext())
+    {
+        const QString file = animations.next();
+        if (file == Stick)
+            continue;
+        ASSERT_TRUE(FWindow->AddAnimation(file)) << qPrintable(FWindow->LastError());
+        ++added;
+        EXPECT_GE(DrawnShare(Picture()), LeastDrawnShare) << qPrintable(file);
+    }
+    EXPECT_EQ(added, 11);
+    // The model's own pose and one animation per file.
+    EXPECT_EQ(View().Actor()->Animations()->Count(), 12);
+}
+
+TEST_F(ModelViewer, DamagedFilesAreReportedByNameAndTheModelShownStays)
+{
+    Open(Stick);
+    const QImage before = Picture();
+    const QString statistics = FWindow->StatisticsText();
+    const QString damagedModel = Truncated(Stick, QStringLiteral("Broken.smd"), QFileInfo(Stick).size() / 2);
+    const QString damagedTown = Truncated(Town, QStringLiteral("BrokenTown.3ds"), 1000);
+    const QString damagedAnimation = Truncated(Combo, QStringLiteral("BrokenCombo.smd"), QFileInfo(Combo).size() / 2);
+
+    EXPECT_FALSE(FWindow->OpenModel(damagedModel));
+    EXPECT_TRUE(FWindow->LastError().contains(damagedModel)) << qPrintable(FWindow->LastError());
+    EXPECT_TRUE(FWindow->LastError().contains(QLatin1String("line"))) << qPrintable(FWindow->LastError());
+    EXPECT_FALSE(FWindow->OpenModel(damagedTown));
+    EXPECT_TRUE(FWindow->LastError().contains(damagedTown)) << qPrintable(FWindow->LastError());
+    EXPECT_FALSE(FWindow->AddAnimation(damagedAnimation));
+    EXPECT_TRUE(FWindow->LastError().contains(damagedAnimation)) << qPrintable(FWindow->LastError());
+    for (const QString& file : {damagedModel, damagedTown, damagedAnimation})
+        EXPECT_TRUE(FWindow->Messages().contains(QStringLiteral("Error: ")) &&
+                    FWindow->Messages().contains(file))
+            << qPrintable(FWindow->Messages());
+
+    EXPECT_EQ(View().ModelFile(), Stick);
+    EXPECT_EQ(FWindow->StatisticsText(), statistics);
+    EXPECT_EQ(View().Actor()->Animations()->Count(), 1);
+    EXPECT_EQ(Picture(), before);
+}
+
+TEST_F(ModelViewer, SkeletonToggleDrawsTheBonesOverTheMesh)
+{
+    Open(Stick);
+    View().SetPlaying(false);
+    const QImage plain = Picture();
+    FWindow->SkeletonAction()->setChecked(true);
+    const QImage withBones = Picture();
+    EXPECT_EQ(CountPixels(plain, BoneOrange), 0);
+    // Bones inside the limbs are drawn over the mesh that hides them.
+    int overMesh = 0;
+    for (int y = 0; y < withBones.height(); ++y)
+        for (int x = 0; x < withBones.width(); ++x)
+            if (NearColour(withBones.pixel(x, y), BoneOrange) && !NearColour(plain.pixel(x, y), ViewerBackground))
+                ++overMesh;
+    // 18 joints of a 320 x 240 view, a few pixels of line each at least.
+    EXPECT_GE(overMesh, 100);
+    FWindow->SkeletonAction()->setChecked(false);
+    EXPECT_EQ(Picture(), plain);
+}
+
+TEST_F(ModelViewer, NormalsBoundingBoxAndWireframeChangeWhatIsDrawn)
+{
+    Open(Stick);
+    View().SetPlaying(false);
+    const QImage solid = Picture();
+    FWindow->NormalsAction()->setChecked(true);
+    EXPECT_GE(CountPixels(Picture(), NormalCyan), 100);
+    FWindow->NormalsAction()->setChecked(false);
+    FWindow->BoundingBoxAction()->setChecked(true);
+    const QImage boxed = Picture();
+    // The box round the model is outside it: its lines reach the model's
+    // extreme columns and rows.
+    EXPECT_GE(CountPixels(boxed, BoxYellow), 200);
+    FWindow->BoundingBoxAction()->setChecked(false);
+    EXPECT_EQ(Picture(), solid);
+    // The town's ground is two large triangles: drawn as lines, the
+    // background shows through most of it.
+    Open(Town);
+    const QImage town = Picture();
+    FWindow->WireframeAction()->setChecked(true);
+    const QImage wire = Picture();
+    EXPECT_LT(DrawnShare(wire), 0.5 * DrawnShare(town));
+    EXPECT_GE(DrawnShare(wire), LeastDrawnShare / 4);
+    FWindow->WireframeAction()->setChecked(false);
+    EXPECT_EQ(Picture(), town);
+}
+
+TEST_F(ModelViewer, SingleStepsShowTheNextAndPreviousFrameAndWrapInTheRange)
+{
+    Open(Stick);
+    ASSERT_TRUE(FWindow->AddAnimation(Combo));
+    ASSERT_TRUE(View().SwitchAnimation(QStringLiteral("Combo1_1")));
+    // Combo1_1.smd holds 15 frames after the model's one.
+    const TGLActor& actor = *View().Actor();
+    ASSERT_EQ(actor.StartFrame(), 1);
+    ASSERT_EQ(actor.EndFrame(), 15);
+    ASSERT_EQ(actor.CurrentFrame(), 1);
+    const QImage first = Picture();
+    View().StepFrame(1);
+    EXPECT_FALSE(View().Playing());
+    EXPECT_EQ(actor.CurrentFrame(), 2);
+    EXPECT_TRUE(FWindow->Animations().FrameText().startsWith(QStringLiteral("Frame 2 of range 1\u201315")))
+        << qPrintable(FWindow->Animations().FrameText());
+    const QImage second = Picture();
+    EXPECT_NE(second, first);
+    View().StepFrame(-1);
+    EXPECT_EQ(actor.CurrentFrame(), 1);
+    EXPECT_EQ(Picture(), first);
+    View().StepFrame(-1);
+    EXPECT_EQ(actor.CurrentFrame(), 15);
+    View().StepFrame(1);
+    EXPECT_EQ(actor.CurrentFrame(), 1);
+    // Paused, the clock leaves the frame where it is.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 200)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(actor.CurrentFrame(), 1);
+}
+
+TEST_F(ModelViewer, DroppedAnimationsJoinTheSMDModelAndADroppedModelReplacesIt)
+{
+    Open(Stick);
+    Drop({QUrl::fromLocalFile(Combo)});
+    ASSERT_EQ(View().Actor()->Animations()->Count(), 2);
+    EXPECT_EQ((*View().Actor()->Animations())[1].Name(), QStringLiteral("Combo1_1"));
+    EXPECT_EQ(View().Actor()->StartFrame(), 1);
+    Drop({QUrl::fromLocalFile(Town)});
+    EXPECT_EQ(View().ModelFile(), Town);
+    EXPECT_FALSE(View().AcceptsAnimations());
+    EXPECT_EQ(FWindow->RecentFiles(), QStringList({Town, Stick}));
+}
+
+TEST_F(ModelViewer, StatisticsCountTheFightersParts)
+{
+    // Counted from the file's text: one node line per bone, and a material
+    // line and three corner lines per triangle.
+    QFile file(Stick);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const auto section = [&lines](const QByteArray& name)
+    {
+        const qsizetype start = lines.indexOf(name);
+        qsizetype end = start + 1;
+        while (end < lines.size() && lines[end].trimmed() != "end")
+            ++end;
+        return end - start - 1;
+    };
+    Open(Stick);
+    const TModelStatistics& statistics = View().Statistics();
+    EXPECT_EQ(statistics.Objects, 1);
+    EXPECT_EQ(statistics.Bones, section("nodes"));
+    EXPECT_EQ(statistics.Faces * 4, section("triangles"));
+    EXPECT_EQ(statistics.Frames, 1);
+    EXPECT_GT(statistics.Vertices, 0);
+    EXPECT_LE(statistics.Vertices, 3 * statistics.Faces);
+    EXPECT_FALSE(statistics.SmoothingGroups.has_value());
+    EXPECT_TRUE(FWindow->StatisticsText().contains(QStringLiteral("Bones: %1\n").arg(statistics.Bones)));
+}
+
+TEST_F(ModelViewer, CommandLineSavesTheViewAskedForAndFailsOnFilesItCannotRead)
+{
+    const QString picture = FFolder.filePath(QStringLiteral("combo.png"));
+    const TProgramRun saved =
+        RunViewer({Stick, Combo, QStringLiteral("--animation"), QStringLiteral("Combo1_1"), QStringLiteral("--frame"),
+                   QStringLiteral("8"), QStringLiteral("--skeleton"), QStringLiteral("--size"),
+                   QStringLiteral("320x240"), QStringLiteral("--screenshot"), picture});
+    EXPECT_EQ(saved.ExitCode, 0) << qPrintable(saved.Errors);
+    const QImage image(picture);
+    ASSERT_EQ(image.size(), ViewSize);
+    EXPECT_GE(DrawnShare(image), LeastDrawnShare);
+    EXPECT_GE(CountPixels(image, BoneOrange), 100);
+
+    const QString damaged = Truncated(Stick, QStringLiteral("Broken.smd"), QFileInfo(Stick).size() / 2);
+    const TProgramRun failed = RunViewer({damaged, QStringLiteral("--screenshot"), FFolder.filePath("x.png")});
+    EXPECT_EQ(failed.ExitCode, 1);
+    EXPECT_TRUE(failed.Errors.contains(damaged)) << qPrintable(failed.Errors);
+    EXPECT_FALSE(QFileInfo::exists(FFolder.filePath("x.png")));
+
+    const TProgramRun unknown = RunViewer({Stick, QStringLiteral("--animation"), QStringLiteral("Nope"),
+                                           QStringLiteral("--screenshot"), FFolder.filePath("y.png")});
+    EXPECT_EQ(unknown.ExitCode, 1);
+    EXPECT_TRUE(unknown.Errors.contains(QStringLiteral("no animation named \"Nope\""))) << qPrintable(unknown.Errors);
+}
