@@ -406,11 +406,7 @@ void TModelView::Tick()
     if (FActor == nullptr)
         return;
     if (FPlaying)
-    {
-        const double delta = seconds * FSpeed;
-        FTime += delta;
-        FScene->Advance(delta, FTime);
-    }
+        AdvanceClock(seconds * FSpeed);
     const int frame = FActor->CurrentFrame(), start = FActor->StartFrame(), end = FActor->EndFrame();
     if (frame == FShownFrame && start == FShownStart && end == FShownEnd)
         return;
@@ -418,6 +414,22 @@ void TModelView::Tick()
     FShownStart = start;
     FShownEnd = end;
     emit FrameChanged();
+}
+
+// The timer's slot must not let an exception into Qt's event loop: a pose
+// the data cannot make pauses the playback and is reported.
+void TModelView::AdvanceClock(const double delta)
+{
+    try
+    {
+        FTime += delta;
+        FScene->Advance(delta, FTime);
+    }
+    catch (const Exception& error)
+    {
+        FPlaying = false;
+        emit Failed(error.Message());
+    }
 }
 
 QImage TModelView::GrabView()

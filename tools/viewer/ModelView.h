@@ -79,12 +79,15 @@ public:
     // False when the frame is outside the actor's frames.
     bool ShowFrame(int frame);
 
-    // Draws the view now and gives its pixels back.
+    // Draws the view now and gives its pixels back; a frame that cannot be
+    // drawn throws the engine's error.
     QImage GrabView();
 
 signals:
     // The shown frame or the range changed.
     void FrameChanged();
+    // The animation clock stopped on an error of the model's data.
+    void Failed(const QString& message);
 
 private:
     void BuildScene();
@@ -96,6 +99,7 @@ private:
     void FitNearPlane();
     static float SceneUnitsPerPixelAtUnitDistance(float focalLength);
     void Tick();
+    void AdvanceClock(double delta);
     void ApplyPolygonMode();
     void ReadGrabbedPixels();
 

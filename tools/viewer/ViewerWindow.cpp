@@ -114,6 +114,8 @@ TViewerWindow::TViewerWindow(const QSize fixedViewSize)
     BuildMenus();
     FillRecentMenu();
     ModelChanged();
+    connect(FView.get(), &TModelView::Failed, this,
+            [this](const QString& message) { ShowError(FView->ModelFile(), message); });
     // Mouse, wheel and drops reach the view's native window, not its widget.
     FViewer->RenderWindow()->installEventFilter(this);
     resize(1200, 800);
@@ -320,10 +322,17 @@ void TViewerWindow::SaveScreenshot()
                                                       QStringLiteral("PNG pictures (*.png)"));
     if (file.isEmpty())
         return;
-    if (FView->GrabView().save(file, "PNG"))
-        ShowMessage(QStringLiteral("Saved %1").arg(file));
-    else
-        ShowError(file, QStringLiteral("the picture could not be written"));
+    try
+    {
+        if (FView->GrabView().save(file, "PNG"))
+            ShowMessage(QStringLiteral("Saved %1").arg(file));
+        else
+            ShowError(file, QStringLiteral("the picture could not be written"));
+    }
+    catch (...)
+    {
+        ShowError(file, ExceptionText(std::current_exception()));
+    }
 }
 
 QStringList TViewerWindow::RecentFiles() const

@@ -66,7 +66,17 @@ int TakeScreenshot(TViewerWindow& window, const TViewerOptions& options)
     while (settle.elapsed() < 300)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     view.FrameModel();
-    if (!view.GrabView().save(options.ScreenshotFile, "PNG"))
+    QImage picture;
+    try
+    {
+        picture = view.GrabView();
+    }
+    catch (const Exception& error)
+    {
+        PrintError(QStringLiteral("%1: the view could not be drawn: %2").arg(view.ModelFile(), error.Message()));
+        return 1;
+    }
+    if (!picture.save(options.ScreenshotFile, "PNG"))
     {
         PrintError(QStringLiteral("%1: the picture could not be written").arg(options.ScreenshotFile));
         return 1;
