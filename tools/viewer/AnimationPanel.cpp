@@ -127,10 +127,20 @@ void TAnimationPanel::Refresh()
     ShowFrame();
 }
 
-void TAnimationPanel::SelectAnimation(const int index)
+// The actor keeps a range, not an animation: the first animation of that
+// range is the one playing.
+int TAnimationPanel::PlayingAnimationRow() const
 {
-    const QSignalBlocker quiet(FAnimations);
-    FAnimations->setCurrentRow(index);
+    const TGLActor* const actor = FView.Actor();
+    if (actor == nullptr)
+        return -1;
+    for (int i = 0; i < actor->Animations()->Count(); ++i)
+    {
+        const TActorAnimation& animation = (*actor->Animations())[i];
+        if (animation.StartFrame() == actor->StartFrame() && animation.EndFrame() == actor->EndFrame())
+            return i;
+    }
+    return -1;
 }
 
 void TAnimationPanel::AnimationChosen(const int row)
@@ -157,6 +167,11 @@ QString TAnimationPanel::FrameText() const
 void TAnimationPanel::ShowFrame()
 {
     ShowPlaying();
+    if (const int row = PlayingAnimationRow(); row != FAnimations->currentRow())
+    {
+        const QSignalBlocker quiet(FAnimations);
+        FAnimations->setCurrentRow(row);
+    }
     const TGLActor* const actor = FView.Actor();
     const bool animated = actor != nullptr && actor->FrameTotal() > 1;
     for (QWidget* const control : std::initializer_list<QWidget*>{FPlay, FStepBack, FStepForward})

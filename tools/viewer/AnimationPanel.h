@@ -22,16 +22,16 @@ public:
 
     // Lists the animations of the model now shown.
     void Refresh();
-    // Highlights the animation of that index without switching to it.
-    void SelectAnimation(int index);
     QString FrameText() const;
+    // The play button's text follows the view's state.
+    void ShowPlaying();
 
 private:
     void BuildLayout();
     QWidget* BuildButtons();
     QWidget* BuildSettings();
     void ShowFrame();
-    void ShowPlaying();
+    int PlayingAnimationRow() const;
     void AnimationChosen(int row);
     void LoopModeChosen(int index);
 

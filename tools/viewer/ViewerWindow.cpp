@@ -191,7 +191,11 @@ void TViewerWindow::BuildMenus()
                     [this] { FView->FrameModel(); });
     QMenu* const animation = menuBar()->addMenu(QStringLiteral("&Animation"));
     animation->addAction(QStringLiteral("&Play / pause"), QKeySequence(QStringLiteral("Space")), this,
-                         [this] { FView->SetPlaying(!FView->Playing()); FAnimations->Refresh(); });
+                         [this]
+                         {
+                             FView->SetPlaying(!FView->Playing());
+                             FAnimations->ShowPlaying();
+                         });
     animation->addAction(QStringLiteral("&Next frame"), QKeySequence(QStringLiteral("Right")), this,
                          [this] { FView->StepFrame(1); });
     animation->addAction(QStringLiteral("P&revious frame"), QKeySequence(QStringLiteral("Left")), this,
@@ -260,7 +264,6 @@ bool TViewerWindow::AddAnimation(const QString& file)
     const int added = FView->Actor()->Animations()->Count() - 1;
     FView->SwitchAnimation(added, false);
     ModelChanged();
-    FAnimations->SelectAnimation(added);
     ShowMessage(QStringLiteral("Added animation %1").arg(file));
     return true;
 }
@@ -281,7 +284,13 @@ void TViewerWindow::ShowError(const QString& file, const QString& reason)
     FLastError = reason.contains(file) || reason.contains(QFileInfo(file).fileName())
                      ? reason
                      : QStringLiteral("%1: %2").arg(file, reason);
-    ShowMessage(QStringLiteral("Error: %1").arg(FLastError));
+    ShowProblem(FLastError);
+}
+
+void TViewerWindow::ShowProblem(const QString& text)
+{
+    FLastError = text;
+    ShowMessage(QStringLiteral("Error: %1").arg(text));
 }
 
 void TViewerWindow::ShowMessage(const QString& text)

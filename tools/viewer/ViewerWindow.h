@@ -31,6 +31,8 @@ public:
     bool OpenFiles(const QStringList& files);
     bool OpenModel(const QString& file);
     bool AddAnimation(const QString& file);
+    // Shown in the message area as an error.
+    void ShowProblem(const QString& text);
 
     TModelView& View() const { return *FView; }
     TAnimationPanel& Animations() const { return *FAnimations; }

@@ -19,7 +19,8 @@ void PrintError(const QString& text)
     std::fprintf(stderr, "stickfight-view: %s\n", qPrintable(text));
 }
 
-bool ApplyState(TViewerWindow& window, const TViewerOptions& options)
+// Empty when the state could be set, else what stood in the way.
+QString ApplyState(TViewerWindow& window, const TViewerOptions& options)
 {
     window.SkeletonAction()->setChecked(options.Skeleton);
     window.NormalsAction()->setChecked(options.Normals);
@@ -27,16 +28,10 @@ bool ApplyState(TViewerWindow& window, const TViewerOptions& options)
     window.BoundingBoxAction()->setChecked(options.BoundingBox);
     TModelView& view = window.View();
     if (!options.Animation.isEmpty() && !view.SwitchAnimation(options.Animation))
-    {
-        PrintError(QStringLiteral("%1 has no animation named \"%2\"").arg(view.ModelFile(), options.Animation));
-        return false;
-    }
+        return QStringLiteral("%1 has no animation named \"%2\"").arg(view.ModelFile(), options.Animation);
     if (options.Frame && !view.ShowFrame(*options.Frame))
-    {
-        PrintError(QStringLiteral("%1 has no frame %2").arg(view.ModelFile()).arg(*options.Frame));
-        return false;
-    }
-    return true;
+        return QStringLiteral("%1 has no frame %2").arg(view.ModelFile()).arg(*options.Frame);
+    return {};
 }
 
 // Opens the files, sets the state the options ask for, saves the view and
@@ -57,8 +52,11 @@ int TakeScreenshot(TViewerWindow& window, const TViewerOptions& options)
     TModelView& view = window.View();
     // A still picture: the frame asked for, or the first of the animation.
     view.SetPlaying(false);
-    if (!ApplyState(window, options))
+    if (const QString problem = ApplyState(window, options); !problem.isEmpty())
+    {
+        PrintError(problem);
         return 1;
+    }
     window.show();
     // The window manager's first layout passes settle the view's size.
     QElapsedTimer settle;
@@ -122,8 +120,9 @@ int main(int argc, char** argv)
         window.OpenModel(options.ModelFile);
         for (const QString& file : options.AnimationFiles)
             window.AddAnimation(file);
-        if (!ApplyState(window, options))
-            return 1;
+        // A window is open: what cannot be shown is reported there.
+        if (const QString problem = ApplyState(window, options); !problem.isEmpty())
+            window.ShowProblem(problem);
     }
     window.show();
     return application.exec();
