@@ -1,4 +1,5 @@
 // The viewer opened on real files, its pictures read back from OpenGL.
+#include "../../mesh/File3DSBuilder.h"
 #include "AnimationPanel.h"
 #include "GLActor.h"
 #include "GLSceneViewer.h"
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -78,9 +80,60 @@ protected:
         QCoreApplication::sendEvent(FWindow->Viewer().RenderWindow(), &drop);
     }
 
+    // A drag of the mouse over the view with `button` held, in steps.
+    void Drag(const Qt::MouseButton button, const QPoint from, const QPoint to) const
+    {
+        QWindow* const window = FWindow->Viewer().RenderWindow();
+        const auto send = [window](const QEvent::Type type, const QPoint at, const Qt::MouseButton changed,
+                                   const Qt::MouseButtons held)
+        {
+            QMouseEvent event(type, at, window->mapToGlobal(at), changed, held, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &event);
+        };
+        send(QEvent::MouseButtonPress, from, button, button);
+        for (int step = 1; step <= 4; ++step)
+            send(QEvent::MouseMove, from + (to - from) * step / 4, Qt::NoButton, button);
+        send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+    }
+
+    void Wheel(const int notches) const
+    {
+        QWindow* const window = FWindow->Viewer().RenderWindow();
+        const QPointF at(160, 120);
+        QWheelEvent event(at, window->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(window, &event);
+    }
+
     QTemporaryDir FFolder;
     std::unique_ptr<TViewerWindow> FWindow;
 };
+
+// The smallest rectangle round the pixels of that colour.
+QRectF AreaOf(const QImage& picture, const QRgb colour)
+{
+    QRect area;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (NearColour(picture.pixel(x, y), colour))
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+// The mean position of the pixels that are not background.
+QPointF DrawnCentre(const QImage& picture)
+{
+    QPointF sum;
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (!NearColour(picture.pixel(x, y), ViewerBackground, 2))
+            {
+                sum += QPointF(x, y);
+                ++count;
+            }
+    return count == 0 ? QPointF() : sum / count;
+}
 
 QStringList CorpusModels()
 {
@@ -329,4 +382,75 @@ TEST_F(ModelViewer, CommandLineSavesTheViewAskedForAndFailsOnFilesItCannotRead)
                                            QStringLiteral("--screenshot"), FFolder.filePath("y.png")});
     EXPECT_EQ(unknown.ExitCode, 1);
     EXPECT_TRUE(unknown.Errors.contains(QStringLiteral("no animation named \"Nope\""))) << qPrintable(unknown.Errors);
+}
+
+TEST_F(ModelViewer, MouseTurnsRoundTheModelsCentrePansAndZooms)
+{
+    Open(Stick);
+    View().SetPlaying(false);
+    FWindow->BoundingBoxAction()->setChecked(true);
+    const QImage framed = Picture();
+    const QPointF viewCentre(ViewSize.width() / 2.0, ViewSize.height() / 2.0);
+    // Framed, the box round the model is centred in the view, and stays so
+    // however the camera turns round it.
+    EXPECT_LE(QLineF(AreaOf(framed, BoxYellow).center(), viewCentre).length(), 3);
+    Drag(Qt::LeftButton, QPoint(100, 100), QPoint(160, 130));
+    const QImage turned = Picture();
+    EXPECT_NE(turned, framed);
+    EXPECT_LE(QLineF(AreaOf(turned, BoxYellow).center(), viewCentre).length(), 6);
+    FWindow->BoundingBoxAction()->setChecked(false);
+
+    // Panning drags the model with the mouse, pixel for pixel at its centre.
+    const QImage before = Picture();
+    Drag(Qt::RightButton, QPoint(100, 100), QPoint(140, 80));
+    const QPointF moved = DrawnCentre(Picture()) - DrawnCentre(before);
+    EXPECT_NEAR(moved.x(), 40, 3);
+    EXPECT_NEAR(moved.y(), -20, 3);
+    Drag(Qt::MiddleButton, QPoint(140, 80), QPoint(100, 100));
+    EXPECT_LE(QLineF(DrawnCentre(Picture()), DrawnCentre(before)).length(), 1.5);
+
+    // A notch of the wheel brings the camera a tenth nearer: the model's
+    // drawn area grows by about (1 / 0.9)^2.
+    const double far = DrawnShare(Picture());
+    Wheel(1);
+    const double near = DrawnShare(Picture());
+    EXPECT_GT(near / far, 1.1);
+    EXPECT_LT(near / far, 1.45);
+    Wheel(-1);
+    EXPECT_NEAR(DrawnShare(Picture()), far, far * 0.02);
+}
+
+TEST_F(ModelViewer, StatisticsOfA3DSFileCountItsSmoothingGroupsAndMaterials)
+{
+    using namespace build3ds;
+    // Two objects: the first's faces in groups 1 and 4, and 2; the second's
+    // in 4 and 8. Four distinct smoothing groups in all.
+    const QByteArray bytes = Model(
+        {Material("Red"), Material("Blue"),
+         Object("A", {TriMesh({Vertices({{0, 0, 0}, {2, 0, 0}, {0, 3, 0}, {2, 3, 0}}),
+                               Faces({{0, 1, 2, 0}, {1, 3, 2, 0}},
+                                     {MaterialGroup("Red", {0}), MaterialGroup("Blue", {1}), Smoothing({1 | 4, 2})})})}),
+         Object("B", {TriMesh({Vertices({{0, 0, 1}, {1, 0, 5}, {0, 1, 1}}),
+                               Faces({{0, 1, 2, 0}}, {MaterialGroup("Red", {0}), Smoothing({4 | 8})})})})});
+    const QString path = FFolder.filePath(QStringLiteral("Groups.3ds"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    Open(path);
+    const TModelStatistics& statistics = View().Statistics();
+    EXPECT_EQ(statistics.Objects, 2);
+    EXPECT_EQ(statistics.Faces, 3);
+    ASSERT_TRUE(statistics.SmoothingGroups.has_value());
+    EXPECT_EQ(*statistics.SmoothingGroups, 4);
+    EXPECT_EQ(statistics.Bones, 0);
+    EXPECT_EQ(statistics.ExtentsMin, (TAffineVector{0, 0, 0}));
+    EXPECT_EQ(statistics.ExtentsMax, (TAffineVector{2, 3, 5}));
+    ASSERT_EQ(statistics.FaceGroupUses.size(), 2u);
+    EXPECT_EQ(statistics.FaceGroupUses[0].ObjectName, QStringLiteral("A"));
+    EXPECT_EQ(statistics.FaceGroupUses[0].Materials, QStringList({QStringLiteral("Red"), QStringLiteral("Blue")}));
+    EXPECT_EQ(statistics.FaceGroupUses[1].Materials, QStringList({QStringLiteral("Red")}));
+    const QString text = FWindow->StatisticsText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Smoothing groups: 4\n"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("  A: 2 face groups\n    Red\n    Blue\n"))) << qPrintable(text);
 }
