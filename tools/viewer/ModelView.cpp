@@ -407,6 +407,12 @@ void TModelView::Tick()
         return;
     if (FPlaying)
         AdvanceClock(seconds * FSpeed);
+    // A range played once has ended: the view shows it paused.
+    if (FPlaying && FActor->AnimationMode() == aamNone && FLoopMode == aamPlayOnce)
+    {
+        FPlaying = false;
+        emit FrameChanged();
+    }
     const int frame = FActor->CurrentFrame(), start = FActor->StartFrame(), end = FActor->EndFrame();
     if (frame == FShownFrame && start == FShownStart && end == FShownEnd)
         return;

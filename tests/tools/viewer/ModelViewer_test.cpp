@@ -8,6 +8,8 @@
 #include "ViewerWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QDropEvent>
@@ -18,6 +20,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QListWidget>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
@@ -53,6 +56,17 @@ protected:
     }
 
     TModelView& View() const { return FWindow->View(); }
+
+    // Runs the window's event loop, its animation clock with it, until
+    // `done` holds or `ms` milliseconds have passed.
+    template <class F> bool RunUntil(F&& done, const int ms) const
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        return done();
+    }
     QImage Picture() const { return View().GrabView(); }
 
     void Open(const QString& file) const
@@ -453,4 +467,58 @@ TEST_F(ModelViewer, StatisticsOfA3DSFileCountItsSmoothingGroupsAndMaterials)
     const QString text = FWindow->StatisticsText();
     EXPECT_TRUE(text.contains(QStringLiteral("Smoothing groups: 4\n"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("  A: 2 face groups\n    Red\n    Blue\n"))) << qPrintable(text);
+}
+
+TEST_F(ModelViewer, ChoosingAnimationsSwitchesSmoothlyWhilePlayingAndAtOnceWhenPaused)
+{
+    Open(Stick);
+    ASSERT_TRUE(FWindow->AddAnimation(Combo));
+    ASSERT_TRUE(FWindow->AddAnimation(GameDir + QStringLiteral("/Combo/Anime_Pas.smd")));
+    const TGLActor& actor = *View().Actor();
+    // Added last, the walk plays: frames 16 to 39.
+    ASSERT_EQ(actor.StartFrame(), 16);
+    ASSERT_EQ(actor.EndFrame(), 39);
+    ASSERT_TRUE(View().Playing());
+    auto* const list = FWindow->Animations().findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->currentRow(), 2);
+
+    // Smooth: the combo waits for the next whole frame, then takes over.
+    list->setCurrentRow(1);
+    ASSERT_NE(actor.PendingAnimation(), nullptr);
+    EXPECT_EQ(actor.PendingAnimation()->Name(), QStringLiteral("Combo1_1"));
+    EXPECT_EQ(actor.StartFrame(), 16);
+    EXPECT_TRUE(RunUntil([&actor] { return actor.StartFrame() == 1; }, 2000));
+    EXPECT_EQ(actor.EndFrame(), 15);
+    EXPECT_EQ(actor.PendingAnimation(), nullptr);
+
+    // Paused, or with smooth switching off, the switch is immediate.
+    View().SetPlaying(false);
+    list->setCurrentRow(2);
+    EXPECT_EQ(actor.PendingAnimation(), nullptr);
+    EXPECT_EQ(actor.StartFrame(), 16);
+    EXPECT_EQ(actor.CurrentFrame(), 16);
+    View().SetPlaying(true);
+    FWindow->Animations().findChild<QCheckBox*>()->setChecked(false);
+    list->setCurrentRow(1);
+    EXPECT_EQ(actor.PendingAnimation(), nullptr);
+    EXPECT_EQ(actor.StartFrame(), 1);
+}
+
+TEST_F(ModelViewer, PlayOnceStopsAtTheLastFrameAndPlayStartsTheRangeAgain)
+{
+    Open(Stick);
+    ASSERT_TRUE(FWindow->AddAnimation(Combo));
+    const TGLActor& actor = *View().Actor();
+    auto* const mode = FWindow->Animations().findChild<QComboBox*>();
+    ASSERT_NE(mode, nullptr);
+    mode->setCurrentText(QStringLiteral("Play once"));
+    // 15 frames of 33 ms.
+    EXPECT_TRUE(RunUntil([&actor] { return actor.CurrentFrame() == 15; }, 3000));
+    RunUntil([] { return false; }, 150);
+    EXPECT_EQ(actor.CurrentFrame(), 15);
+    EXPECT_FALSE(View().Playing());
+    View().SetPlaying(true);
+    EXPECT_EQ(actor.CurrentFrame(), 1);
+    EXPECT_TRUE(RunUntil([&actor] { return actor.CurrentFrame() == 3; }, 2000));
 }
