@@ -52,6 +52,38 @@ void ColourBones(TSkeletonBoneList& bones)
     }
 }
 
+// Morph-target formats name their frames after the action and a number
+// ("run1" ... "run6"): each run of one action becomes a named animation.
+void AddMorphAnimations(TGLActor& actor)
+{
+    if (actor.Reference() != aarMorph || actor.Animations()->Count() > 0 || actor.MeshObjects().Count() == 0)
+        return;
+    const auto* const object = dynamic_cast<const TMorphableMeshObject*>(&actor.MeshObjects()[0]);
+    if (object == nullptr)
+        return;
+    const int frames = std::min(object->MorphTargets.Count(), actor.FrameTotal());
+    const auto actionOf = [object](const int frame)
+    {
+        QString name = object->MorphTargets[frame].Name;
+        while (!name.isEmpty() && name.back().isDigit())
+            name.chop(1);
+        return name;
+    };
+    for (int start = 0; start < frames;)
+    {
+        const QString action = actionOf(start);
+        int end = start;
+        while (end + 1 < frames && actionOf(end + 1) == action)
+            ++end;
+        TActorAnimation& animation = actor.Animations()->Add();
+        animation.SetReference(aarMorph);
+        animation.SetName(action.isEmpty() ? QStringLiteral("frames") : action);
+        animation.SetEndFrame(end);
+        animation.SetStartFrame(start);
+        start = end + 1;
+    }
+}
+
 TVector Normalized(const TVector& v)
 {
     TVector n = VectorNormalize(v);
@@ -136,6 +168,7 @@ void TModelView::PlaceLoadedModel(std::unique_ptr<TGLActor> actor, const QString
     FModelFile = fileName;
     NameAnimationsAfterFile(fileName);
     ChooseReference(*FActor);
+    AddMorphAnimations(*FActor);
     FActor->SetAnimationMode(FLoopMode);
     FActor->SetOverlaySkeleton(FSkeleton);
     ColourBones(FActor->Skeleton().RootBones());
@@ -367,7 +400,9 @@ void TModelView::StepFrame(const int direction)
     else if (next < start)
         next = end;
     FActor->SetCurrentFrame(next);
-    Tick();
+    // The time spent before the change is not played after it.
+    FElapsed.restart();
+    ReportFrame();
 }
 
 void TModelView::SwitchAnimation(const int index, const bool smooth)
@@ -376,7 +411,8 @@ void TModelView::SwitchAnimation(const int index, const bool smooth)
         return;
     FActor->SwitchToAnimation((*FActor->Animations())[index], smooth && FPlaying);
     FActor->SetAnimationMode(FLoopMode);
-    Tick();
+    FElapsed.restart();
+    ReportFrame();
 }
 
 bool TModelView::SwitchAnimation(const QString& name)
@@ -393,7 +429,8 @@ bool TModelView::ShowFrame(const int frame)
     if (FActor == nullptr || frame < 0 || frame >= FActor->FrameTotal())
         return false;
     FActor->SetCurrentFrame(frame);
-    Tick();
+    FElapsed.restart();
+    ReportFrame();
     return true;
 }
 
@@ -413,6 +450,13 @@ void TModelView::Tick()
         FPlaying = false;
         emit FrameChanged();
     }
+    ReportFrame();
+}
+
+void TModelView::ReportFrame()
+{
+    if (FActor == nullptr)
+        return;
     const int frame = FActor->CurrentFrame(), start = FActor->StartFrame(), end = FActor->EndFrame();
     if (frame == FShownFrame && start == FShownStart && end == FShownEnd)
         return;

@@ -99,6 +99,7 @@ private:
     void FitNearPlane();
     static float SceneUnitsPerPixelAtUnitDistance(float focalLength);
     void Tick();
+    void ReportFrame();
     void AdvanceClock(double delta);
     void ApplyPolygonMode();
     void ReadGrabbedPixels();

@@ -24,6 +24,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -521,4 +522,46 @@ TEST_F(ModelViewer, PlayOnceStopsAtTheLastFrameAndPlayStartsTheRangeAgain)
     View().SetPlaying(true);
     EXPECT_EQ(actor.CurrentFrame(), 1);
     EXPECT_TRUE(RunUntil([&actor] { return actor.CurrentFrame() == 3; }, 2000));
+}
+
+TEST_F(ModelViewer, MD2FramesOfOneActionBecomeOneAnimation)
+{
+    const QString faerie = CorpusDir + QStringLiteral("/md2/assimp/faerie.md2");
+    if (!QFileInfo::exists(faerie))
+        GTEST_SKIP() << "No corpus at " << qPrintable(CorpusDir);
+    // The frame names straight from the file: the header gives the frame
+    // size, count and offset; each frame's 16-byte name follows its scale
+    // and translation.
+    QFile file(faerie);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const auto int32At = [&bytes](const qsizetype offset)
+    { return qFromLittleEndian<qint32>(bytes.constData() + offset); };
+    const int frameSize = int32At(16), frameCount = int32At(40), framesOffset = int32At(56);
+    QStringList actions;
+    QList<int> firstFrames;
+    for (int i = 0; i < frameCount; ++i)
+    {
+        QString name = QString::fromLatin1(bytes.constData() + framesOffset + i * frameSize + 24);
+        while (!name.isEmpty() && name.back().isDigit())
+            name.chop(1);
+        if (actions.isEmpty() || actions.back() != name)
+        {
+            actions.append(name);
+            firstFrames.append(i);
+        }
+    }
+    ASSERT_GT(actions.size(), 1);
+
+    Open(faerie);
+    const TActorAnimations& animations = *View().Actor()->Animations();
+    ASSERT_EQ(animations.Count(), actions.size());
+    for (int i = 0; i < animations.Count(); ++i)
+    {
+        EXPECT_EQ(animations[i].Name(), actions[i]);
+        EXPECT_EQ(animations[i].StartFrame(), firstFrames[i]);
+        EXPECT_EQ(animations[i].EndFrame(), i + 1 < firstFrames.size() ? firstFrames[i + 1] - 1 : frameCount - 1);
+    }
+    ASSERT_TRUE(View().SwitchAnimation(actions[1]));
+    EXPECT_EQ(View().Actor()->CurrentFrame(), firstFrames[1]);
 }
