@@ -43,10 +43,9 @@ const QString ModelFilter =
 class TViewHost : public QWidget
 {
 public:
-    TViewHost(QWidget* parent, TGLSceneViewer*& viewer) : QWidget(parent), FViewer(new TGLSceneViewer(this))
-    {
-        viewer = FViewer;
-    }
+    explicit TViewHost(QWidget* parent) : QWidget(parent), FViewer(new TGLSceneViewer(this)) {}
+
+    TGLSceneViewer* Viewer() const { return FViewer; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -131,7 +130,8 @@ TViewerWindow::~TViewerWindow()
 
 QWidget* TViewerWindow::BuildViewHost(const QSize fixedViewSize)
 {
-    auto* const host = new TViewHost(this, FViewer);
+    auto* const host = new TViewHost(this);
+    FViewer = host->Viewer();
     if (fixedViewSize.isValid())
         host->setFixedSize(fixedViewSize);
     else
