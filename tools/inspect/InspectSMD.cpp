@@ -174,7 +174,7 @@ void CheckTriangles(const TSMDFile& file, TInspection& inspection)
 // The diagonal of the box around every corner: no two points of the model
 // lie farther apart, so a vertex farther than that from its bone is bound to
 // a bone that is not where the model is.
-float LargestExtent(const TSMDFile& file)
+double LargestExtent(const TSMDFile& file)
 {
     TCorner low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
     for (const TSMDTriangle& triangle : file.Triangles)
@@ -190,14 +190,14 @@ float LargestExtent(const TSMDFile& file)
     if (file.Triangles.empty())
         return 0;
     const double dx = high[0] - low[0], dy = high[1] - low[1], dz = high[2] - low[2];
-    return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
 // Bone positions come from the skeleton the reader builds, posed in the first
 // frame as it binds the vertices.
 void CheckVerticesNearTheirBones(const TSMDFile& file, TSkeleton& skeleton, TInspection& inspection)
 {
-    const float extent = LargestExtent(file);
+    const double extent = LargestExtent(file);
     QList<int> lines;
     for (const TSMDTriangle& triangle : file.Triangles)
         for (const TSMDCorner& corner : triangle.Corners)
