@@ -254,6 +254,45 @@ TEST(InspectTool, CleanMd2FilesExitZeroWithTheCountsOfTheirHeader)
     }
 }
 
+TEST(InspectTool, NativeFilesShowTheirObjectsAndFramesAndCutOnesAreErrors)
+{
+    const QTemporaryDir dir;
+    const QString stick = QStringLiteral(STICKFIGHT_GAME_DIR) + QStringLiteral("/Combo/Stick.smd");
+    const QString native = dir.filePath(QStringLiteral("stick.glsm"));
+    ASSERT_EQ(Convert({stick, native}).ExitCode, 0);
+    const TSmdTextCounts expected = CountSmdText(stick);
+    const TJsonRun run = InspectJson({native});
+    EXPECT_EQ(run.ExitCode, 0) << Problems(OnlyReport(run), "warning").toStdString();
+    const QJsonArray objects = OnlyReport(run)[QStringLiteral("objects")].toArray();
+    ASSERT_EQ(objects.size(), 1);
+    const QJsonObject body = objects[0].toObject();
+    EXPECT_EQ(body[QStringLiteral("class")].toString(), QStringLiteral("skinned"));
+    EXPECT_EQ(body[QStringLiteral("triangles")].toInt(), expected.Triangles);
+    std::map<QString, int> groups;
+    for (const QJsonValue& group : body[QStringLiteral("faceGroups")].toArray())
+        groups[group.toObject()[QStringLiteral("material")].toString()] += group.toObject()[QStringLiteral("triangles")].toInt();
+    EXPECT_EQ(groups, expected.TrianglesPerMaterial);
+
+    if (QDir(CorpusDir).exists())
+    {
+        const QString md2 = CorpusDir + QStringLiteral("/md2/assimp/faerie.md2");
+        const QString morphs = dir.filePath(QStringLiteral("faerie.glsm"));
+        ASSERT_EQ(Convert({md2, morphs}).ExitCode, 0);
+        const QByteArray header = ReadAll(md2);
+        const QJsonObject faerie = OnlyReport(InspectJson({morphs}))[QStringLiteral("objects")].toArray()[0].toObject();
+        EXPECT_EQ(faerie[QStringLiteral("class")].toString(), QStringLiteral("morphable"));
+        EXPECT_EQ(faerie[QStringLiteral("frames")].toInt(), HeaderField(header, 10));
+        EXPECT_EQ(faerie[QStringLiteral("triangles")].toInt(), HeaderField(header, 8));
+    }
+
+    // Cut short: the reader's error, with the offset where the bytes ran out.
+    const QByteArray bytes = ReadAll(native);
+    const TJsonRun cut = InspectJson({Write(dir, "cut.glsm", bytes.left(bytes.size() / 2))});
+    EXPECT_EQ(cut.ExitCode, 2);
+    EXPECT_TRUE(Problems(OnlyReport(cut), "error").contains(QStringLiteral("cut.glsm: offset ")))
+        << Problems(OnlyReport(cut), "error").toStdString();
+}
+
 TEST(InspectTool, Damaged3dsFilesNameTheChunkAndOffset)
 {
     const QTemporaryDir dir;
