@@ -56,6 +56,21 @@ std::optional<QString> LabelOf(const QByteArray& bytes, const QString& fileName,
     }
 }
 
+QJsonObject DescribeChunk(const T3DSChunk& chunk, const int depth, const QByteArray& bytes, const QString& fileName)
+{
+    const std::optional<QString> name = ChunkName3DS(chunk.Tag);
+    QJsonObject entry{{QStringLiteral("tag"), ChunkTagText(chunk.Tag)},
+                      {QStringLiteral("name"), name.value_or(QString())},
+                      {QStringLiteral("offset"), static_cast<qint64>(chunk.Position)},
+                      {QStringLiteral("length"), static_cast<qint64>(chunk.Length)},
+                      {QStringLiteral("depth"), depth}};
+    if (const std::optional<QString> label = LabelOf(bytes, fileName, chunk))
+        entry.insert(QStringLiteral("label"), *label);
+    if (!name)
+        entry.insert(QStringLiteral("unknown"), true);
+    return entry;
+}
+
 // Depth first, in file order, without recursion: the nesting of a hostile
 // file is bounded only by its size.
 void ListChunks(const TFile3DS& file, const QByteArray& bytes, const QString& fileName, TInspection& inspection)
@@ -69,29 +84,20 @@ void ListChunks(const TFile3DS& file, const QByteArray& bytes, const QString& fi
         int Depth;
     };
     std::vector<TVisit> stack{{0, -1, 0}};
+    std::vector<int> children;
     while (!stack.empty())
     {
         const TVisit visit = stack.back();
         stack.pop_back();
         const T3DSChunk& chunk = chunks[static_cast<size_t>(visit.Node)];
-        const std::optional<QString> name = ChunkName3DS(chunk.Tag);
-        QJsonObject entry{{QStringLiteral("tag"), ChunkTagText(chunk.Tag)},
-                          {QStringLiteral("name"), name.value_or(QString())},
-                          {QStringLiteral("offset"), static_cast<qint64>(chunk.Position)},
-                          {QStringLiteral("length"), static_cast<qint64>(chunk.Length)},
-                          {QStringLiteral("depth"), visit.Depth}};
-        if (const std::optional<QString> label = LabelOf(bytes, fileName, chunk))
-            entry.insert(QStringLiteral("label"), *label);
-        if (!name && visit.Parent >= 0)
-        {
-            entry.insert(QStringLiteral("unknown"), true);
+        list.append(DescribeChunk(chunk, visit.Depth, bytes, fileName));
+        // Root tags are always known, so an unknown chunk has a parent.
+        if (!ChunkName3DS(chunk.Tag) && visit.Parent >= 0)
             inspection.Warn(QStringLiteral("unknown %1 (%2 bytes) in %3: the reader skips it")
                                 .arg(ChunkWhere(chunk))
                                 .arg(chunk.Length)
                                 .arg(ChunkWhere(chunks[static_cast<size_t>(visit.Parent)])));
-        }
-        list.append(entry);
-        std::vector<int> children;
+        children.clear();
         for (int child = chunk.FirstChild; child >= 0; child = chunks[static_cast<size_t>(child)].NextSibling)
             children.push_back(child);
         for (auto child = children.rbegin(); child != children.rend(); ++child)

@@ -24,62 +24,66 @@ QString Plural(const int count, const char* one, const char* many = nullptr)
     return QStringLiteral("%1 %2").arg(count).arg(count == 1 || many ? word : word + QLatin1Char('s'));
 }
 
+QString ChunkLine(const QJsonObject& chunk)
+{
+    QString line = QStringLiteral("    ") + QString(2 * chunk[QStringLiteral("depth")].toInt(), QLatin1Char(' ')) +
+                   chunk[QStringLiteral("tag")].toString();
+    const QString name = chunk[QStringLiteral("name")].toString();
+    if (!name.isEmpty())
+        line += QLatin1Char(' ') + name;
+    if (chunk.contains(QStringLiteral("label")))
+        line += QLatin1Char(' ') + Quoted(chunk[QStringLiteral("label")]);
+    if (chunk[QStringLiteral("unknown")].toBool())
+        line += QStringLiteral(" (unknown)");
+    return line + QStringLiteral("  at %1, %2 bytes")
+                      .arg(chunk[QStringLiteral("offset")].toInteger())
+                      .arg(chunk[QStringLiteral("length")].toInteger());
+}
+
+QString MaterialLine(const QJsonObject& material)
+{
+    QString line = QStringLiteral("    ") + Quoted(material[QStringLiteral("name")]);
+    if (material.contains(QStringLiteral("texture")))
+        line += QStringLiteral(" texture ") + Quoted(material[QStringLiteral("texture")]);
+    return line;
+}
+
+QString ObjectLine3DS(const QJsonObject& object)
+{
+    QString line = QStringLiteral("    %1: %2, %3, %4")
+                       .arg(Quoted(object[QStringLiteral("name")]),
+                            Plural(object[QStringLiteral("vertices")].toInt(), "vertex", "vertices"),
+                            Plural(object[QStringLiteral("faces")].toInt(), "face"),
+                            Plural(object[QStringLiteral("textureVertices")].toInt(), "texture vertex", "texture vertices"));
+    const QJsonArray smoothing = object[QStringLiteral("smoothingGroups")].toArray();
+    if (!smoothing.isEmpty())
+        line += QStringLiteral("; smoothing groups ") + Numbers(smoothing);
+    QStringList groups;
+    for (const QJsonValue& group : object[QStringLiteral("materialGroups")].toArray())
+        groups.append(Quoted(group.toObject()[QStringLiteral("material")]) + QLatin1Char(' ') +
+                      Plural(group.toObject()[QStringLiteral("faces")].toInt(), "face"));
+    if (!groups.isEmpty())
+        line += QStringLiteral("; material groups ") + groups.join(QStringLiteral(", "));
+    if (object.contains(QStringLiteral("skipped")))
+        line += QStringLiteral(" (skipped: %1)").arg(object[QStringLiteral("skipped")].toString());
+    return line;
+}
+
 void Text3DS(const QJsonObject& report, QStringList& out)
 {
     out.append(QStringLiteral("  %1 bytes").arg(report[QStringLiteral("bytes")].toInteger()));
     const QJsonArray chunks = report[QStringLiteral("chunks")].toArray();
-    if (!chunks.isEmpty())
-        out.append(QStringLiteral("  chunks:"));
-    for (const QJsonValue& value : chunks)
-    {
-        const QJsonObject chunk = value.toObject();
-        QString line = QStringLiteral("    ") + QString(2 * chunk[QStringLiteral("depth")].toInt(), QLatin1Char(' ')) +
-                       chunk[QStringLiteral("tag")].toString();
-        const QString name = chunk[QStringLiteral("name")].toString();
-        if (!name.isEmpty())
-            line += QLatin1Char(' ') + name;
-        if (chunk.contains(QStringLiteral("label")))
-            line += QLatin1Char(' ') + Quoted(chunk[QStringLiteral("label")]);
-        if (chunk[QStringLiteral("unknown")].toBool())
-            line += QStringLiteral(" (unknown)");
-        line += QStringLiteral("  at %1, %2 bytes")
-                    .arg(chunk[QStringLiteral("offset")].toInteger())
-                    .arg(chunk[QStringLiteral("length")].toInteger());
-        out.append(line);
-    }
+    out.append(QStringLiteral("  chunks: %1").arg(chunks.size()));
+    for (const QJsonValue& chunk : chunks)
+        out.append(ChunkLine(chunk.toObject()));
     const QJsonArray materials = report[QStringLiteral("materials")].toArray();
     out.append(QStringLiteral("  materials: %1").arg(materials.size()));
-    for (const QJsonValue& value : materials)
-    {
-        const QJsonObject material = value.toObject();
-        QString line = QStringLiteral("    ") + Quoted(material[QStringLiteral("name")]);
-        if (material.contains(QStringLiteral("texture")))
-            line += QStringLiteral(" texture ") + Quoted(material[QStringLiteral("texture")]);
-        out.append(line);
-    }
+    for (const QJsonValue& material : materials)
+        out.append(MaterialLine(material.toObject()));
     const QJsonArray objects = report[QStringLiteral("objects")].toArray();
     out.append(QStringLiteral("  objects: %1").arg(objects.size()));
-    for (const QJsonValue& value : objects)
-    {
-        const QJsonObject object = value.toObject();
-        QString line = QStringLiteral("    %1: %2, %3, %4")
-                           .arg(Quoted(object[QStringLiteral("name")]),
-                                Plural(object[QStringLiteral("vertices")].toInt(), "vertex", "vertices"),
-                                Plural(object[QStringLiteral("faces")].toInt(), "face"),
-                                Plural(object[QStringLiteral("textureVertices")].toInt(), "texture vertex", "texture vertices"));
-        const QJsonArray smoothing = object[QStringLiteral("smoothingGroups")].toArray();
-        if (!smoothing.isEmpty())
-            line += QStringLiteral("; smoothing groups ") + Numbers(smoothing);
-        QStringList groups;
-        for (const QJsonValue& group : object[QStringLiteral("materialGroups")].toArray())
-            groups.append(Quoted(group.toObject()[QStringLiteral("material")]) + QLatin1Char(' ') +
-                          Plural(group.toObject()[QStringLiteral("faces")].toInt(), "face"));
-        if (!groups.isEmpty())
-            line += QStringLiteral("; material groups ") + groups.join(QStringLiteral(", "));
-        if (object.contains(QStringLiteral("skipped")))
-            line += QStringLiteral(" (skipped: %1)").arg(object[QStringLiteral("skipped")].toString());
-        out.append(line);
-    }
+    for (const QJsonValue& object : objects)
+        out.append(ObjectLine3DS(object.toObject()));
 }
 
 // Parents come before their children, so each bone's depth is known when
