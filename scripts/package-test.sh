@@ -2,7 +2,8 @@
 # Builds the game's Debian package and tries it on a fresh Debian 12: in a
 # chroot under build-package/, `apt-get install ./stickfight_*.deb` must find
 # every dependency in the archive; the game, started by its desktop entry's
-# Exec command under Xvfb inside the chroot, must show its menu; and
+# Exec command under Xvfb inside the chroot, must show its menu and, once
+# PLAY is clicked, the fight with its fighters; and
 # `apt-get purge` followed by `apt-get autoremove --purge` must leave no file
 # behind. Slow (minutes, mostly downloads), so ./test.sh does not run it.
 #
@@ -117,14 +118,16 @@ in_chroot apt-get install -y --no-install-recommends "${TEST_TOOLS[@]}" >"$WORK/
   || fail "the check's tools did not install, see $WORK/tools.log"
 
 mkdir -p "$CHROOT/tmp/check/e2e" "$CHROOT/tmp/check/packaging"
-cp "$ROOT/tests/e2e/screen.py" "$ROOT/tests/e2e/menu_view.py" "$CHROOT/tmp/check/e2e/"
+cp "$ROOT/tests/e2e/screen.py" "$ROOT/tests/e2e/menu_view.py" "$ROOT/tests/e2e/menu_e2e.py" "$CHROOT/tmp/check/e2e/"
 cp "$ROOT/tests/packaging/installed_game_e2e.py" "$CHROOT/tmp/check/packaging/"
-step "starting the game from its desktop entry under Xvfb"
+cp "$ROOT/src/layouts/Jeu.json" "$CHROOT/tmp/check/"
+step "starting the game from its desktop entry under Xvfb, on to the fight"
 in_chroot PYTHONDONTWRITEBYTECODE=1 python3 /tmp/check/packaging/installed_game_e2e.py \
   --desktop-entry /usr/share/applications/io.github.stickfight.desktop \
   --launcher /usr/games/stickfight --program /usr/lib/games/stickfight/bin/stickfight \
-  --shots /tmp/check || fail "the installed game did not show its menu"
+  --fight-layout /tmp/check/Jeu.json --shots /tmp/check || fail "the installed game did not show its menu and fight"
 cp "$CHROOT/tmp/check/installed_menu.png" "$WORK/chroot_menu.png"
+cp "$CHROOT/tmp/check/installed_fight.png" "$WORK/chroot_fight.png"
 
 step "purging the package, the check's tools and what they pulled in"
 in_chroot apt-get purge -y stickfight "${TEST_TOOLS[@]}" >"$WORK/purge.log" 2>&1 || fail "apt-get purge failed, see $WORK/purge.log"

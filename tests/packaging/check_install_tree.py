@@ -8,7 +8,8 @@ per run, named on the command line:
   launcher  games/stickfight runs the program from any directory, through a
             link to it too, passing the arguments on
   desktop   the desktop entry runs the launcher and names the installed icon
-  icons     each hicolor icon is a picture of the size its folder names
+  icons     each hicolor icon is a picture of the size its folder names,
+            with an alpha channel for its rounded corners
   manual    the manual page renders without a warning and lists every option
             of the program's --help
 
@@ -29,6 +30,8 @@ GAME = "lib/games/stickfight"
 DATA = "share/games/stickfight"
 DATA_FOLDERS = ("Combo", "Sons", "Anime")
 ICON_SIZES = (64, 128, 256)
+PNG_GREY_ALPHA = 4
+PNG_RGBA = 6
 
 
 class Failure(Exception):
@@ -75,6 +78,11 @@ def check_layout(args):
             raise Failure(f"{link} points at the absolute path {target}: the tree would not survive staging")
         if os.path.realpath(link) != os.path.realpath(os.path.join(args.prefix, DATA, folder)):
             raise Failure(f"{link} points at {target}, not at {DATA}/{folder}")
+    # The fight moves into Combo/ through its link, then reaches the sounds
+    # from where it really is.
+    fight_sound = os.path.join(os.path.realpath(os.path.join(args.prefix, GAME, "Combo")), "..", "Sons", "amamaison.wav")
+    if not os.path.isfile(fight_sound):
+        raise Failure(f"the fight's sound {fight_sound} is not where the fight looks for it")
     # The program loses its build-time library path when it is installed;
     # every other file must be the build's own.
     for path in sorted(expected_files(args, args.game_tree)):
@@ -157,23 +165,25 @@ def check_desktop(args):
     return f"Exec={launcher}, Icon={args.app_id}"
 
 
-def png_size(path):
-    """Width and height from the picture's header."""
+def png_header(path):
+    """Width, height and colour type from the picture's header."""
     with open(path, "rb") as picture:
         data = picture.read()
     if data[:8] != b"\x89PNG\r\n\x1a\n" or data[12:16] != b"IHDR":
         raise Failure(f"{path} is not a PNG picture")
-    width, height = struct.unpack(">II", data[16:24])
-    return width, height
+    width, height, _, colour_type = struct.unpack(">IIBB", data[16:26])
+    return width, height, colour_type
 
 
 def check_icons(args):
     sizes = []
     for n in ICON_SIZES:
         path = os.path.join(args.prefix, "share", "icons", "hicolor", f"{n}x{n}", "apps", f"{args.app_id}.png")
-        width, height = png_size(path)
+        width, height, colour_type = png_header(path)
         if (width, height) != (n, n):
             raise Failure(f"{path} is {width}x{height}, not {n}x{n}")
+        if colour_type not in (PNG_GREY_ALPHA, PNG_RGBA):
+            raise Failure(f"{path} has no alpha channel (colour type {colour_type}): its corners would not be clear")
         sizes.append(f"{width}x{height}")
     return "icons " + ", ".join(sizes)
 
