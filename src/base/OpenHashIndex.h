@@ -10,10 +10,13 @@
 // vertices and look up every corner of a mesh. The keys sit in one dense
 // array in the order they came; the table over them holds entry numbers and
 // hash tags only, so a probe rarely leaves one cache line. Power-of-two
-// capacity, linear probing, at most half full. THash gives 64 well-mixed bits.
+// capacity, linear probing, at most half full. THash gives 64 well-mixed bits;
+// one hasher serves the index's life, so a keyed hasher draws its key once.
 template <class TKey, class THash> class TOpenHashIndex
 {
 public:
+    explicit TOpenHashIndex(THash hash = THash{}) : FHash(std::move(hash)) {}
+
     int Count() const { return static_cast<int>(FEntries.size()); }
     bool Empty() const { return FEntries.empty(); }
 
@@ -43,7 +46,7 @@ public:
     {
         if (FSlots.empty())
             return -1;
-        const std::uint64_t hash = THash{}(key);
+        const std::uint64_t hash = FHash(key);
         for (size_t i = SlotOf(hash);; i = (i + 1) & Mask())
         {
             const TSlot& slot = FSlots[i];
@@ -60,7 +63,7 @@ public:
     {
         if (2 * (FEntries.size() + 1) > FSlots.size())
             Rehash(std::max<size_t>(MinCapacity, 2 * FSlots.size()));
-        const std::uint64_t hash = THash{}(key);
+        const std::uint64_t hash = FHash(key);
         size_t i = SlotOf(hash);
         for (; FSlots[i].Entry >= 0; i = (i + 1) & Mask())
         {
@@ -100,7 +103,7 @@ private:
         FSlots.assign(capacity, TSlot{});
         for (size_t e = 0; e < FEntries.size(); ++e)
         {
-            const std::uint64_t hash = THash{}(FEntries[e].Key);
+            const std::uint64_t hash = FHash(FEntries[e].Key);
             size_t i = SlotOf(hash);
             while (FSlots[i].Entry >= 0)
                 i = (i + 1) & Mask();
@@ -108,6 +111,7 @@ private:
         }
     }
 
+    [[no_unique_address]] THash FHash;
     std::vector<TSlot> FSlots;
     std::vector<TEntry> FEntries;
 };

@@ -5,6 +5,7 @@
 #include "GLActor.h"
 #include "GLBaseMesh.h"
 #include "GLMaterialLibrary.h"
+#include "HashSeed.h"
 #include "OpenHashIndex.h"
 #include "SMD.h"
 #include "Skeleton.h"
@@ -63,14 +64,14 @@ private:
         std::uint32_t Bits[3];
         friend bool operator==(const TKey&, const TKey&) = default;
     };
+    // Keyed, so that no file can pile its coordinates into one probe chain.
     struct THash
     {
         std::uint64_t operator()(const TKey& key) const
         {
-            const std::uint64_t h = (std::uint64_t(key.Bits[0]) | (std::uint64_t(key.Bits[1]) << 32)) * 0x9E3779B97F4A7C15ull ^
-                                    std::uint64_t(key.Bits[2]) * 0xC2B2AE3D27D4EB4Full;
-            return h ^ (h >> 29);
+            return Mix(std::uint64_t(key.Bits[0]) | (std::uint64_t(key.Bits[1]) << 32), key.Bits[2]);
         }
+        TSeededMix Mix;
     };
     static TKey KeyOf(const TAffineVector& v)
     {

@@ -1,4 +1,5 @@
 #include "SMD.h"
+#include "HashSeed.h"
 #include "OpenHashIndex.h"
 
 #include <algorithm>
@@ -569,7 +570,8 @@ std::string_view TokenAt(const char* const start)
 
 // 64 well-mixed bits of a line's bytes, for the index of vertex lines. The
 // 16-byte blocks are mixed independently of each other, so a line costs a
-// few multiplications' latency rather than one per block.
+// few multiplications' latency rather than one per block. The mix is keyed
+// by the process's seed, so no file can be made to collide.
 struct TLineHash
 {
     static uint64_t Load(const char* p)
@@ -578,24 +580,17 @@ struct TLineHash
         std::memcpy(&word, p, sizeof word);
         return word;
     }
-    // The high and low halves of the 128-bit product, folded.
-    static uint64_t Mix(const uint64_t a, const uint64_t b)
-    {
-        const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
-        return uint64_t(product) ^ uint64_t(product >> 64);
-    }
 
     uint64_t operator()(const std::string_view text) const
     {
-        constexpr uint64_t Seed0 = 0xA0761D6478BD642Full, Seed1 = 0xE7037ED1A0B428DBull, Step = 0x8EBC6AF09C88C6E3ull;
         const char* p = text.data();
         size_t left = text.size();
-        uint64_t hash = Mix(left ^ Seed0, Step);
-        // Each block gets its own seed, so blocks trading places change the
-        // hash.
-        uint64_t seed = Seed1;
-        for (; left > 16; left -= 16, p += 16, seed += Step)
-            hash += Mix(Load(p) ^ seed, Load(p + 8) ^ Seed0);
+        uint64_t hash = FMix(left, FStep);
+        // Each block gets its own secret offset, so blocks trading places
+        // change the hash in a way no file can undo.
+        uint64_t offset = 0;
+        for (; left > 16; left -= 16, p += 16, offset += FStep)
+            hash += FMix(Load(p) ^ offset, Load(p + 8));
         // The last 1 to 16 bytes, read as two overlapping words or halves.
         uint64_t a = 0, b = 0;
         if (left >= 8) {
@@ -610,8 +605,11 @@ struct TLineHash
         } else if (left > 0) {
             a = uint64_t(uint8_t(p[0])) << 16 | uint64_t(uint8_t(p[left / 2])) << 8 | uint8_t(p[left - 1]);
         }
-        return Mix(hash ^ Mix(a ^ seed, b ^ Seed0), Step);
+        return FMix(hash ^ FMix(a ^ offset, b), FStep);
     }
+
+    TSeededMix FMix;
+    uint64_t FStep = ProcessHashSeed() * 0x8EBC6AF09C88C6E3ull | 1;
 };
 
 // A common decimal (below 10^8, at most 8 digits after the point). The one

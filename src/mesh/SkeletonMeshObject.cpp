@@ -45,16 +45,12 @@ TMatrix WithoutTranslation(TMatrix m)
 
 std::uint64_t TSkeletonMeshObject::TVertexKeyHash::operator()(const TVertexKey& key) const
 {
-    // The words in pairs, each pair times its own odd constant: four
-    // independent multiplies. Neighbouring vertices differ in the high bits of
-    // their floats, which the final shift folds down.
+    // Two keyed mixes of two words each, independent of each other; the key
+    // keeps crafted files from colliding.
     const auto pair = [](std::uint32_t low, std::uint32_t high)
     { return std::uint64_t(low) | (std::uint64_t(high) << 32); };
-    const std::uint64_t h = pair(static_cast<std::uint32_t>(key.BoneID), key.Bits[0]) * 0x9E3779B97F4A7C15ull ^
-                            pair(key.Bits[1], key.Bits[2]) * 0xC2B2AE3D27D4EB4Full ^
-                            pair(key.Bits[3], key.Bits[4]) * 0x165667B19E3779F9ull ^
-                            std::uint64_t(key.Bits[5]) * 0xD6E8FEB86659FD93ull;
-    return h ^ (h >> 29);
+    return Mix(pair(static_cast<std::uint32_t>(key.BoneID), key.Bits[0]), pair(key.Bits[1], key.Bits[2])) +
+           OtherMix(pair(key.Bits[3], key.Bits[4]), key.Bits[5]);
 }
 
 TSkeletonMeshObject::TSkeletonMeshObject(TMeshObjectList* owner) : TMorphableMeshObject(owner) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MeshObject.h"
+#include "HashSeed.h"
 #include "OpenHashIndex.h"
 
 #include <cstdint>
@@ -81,6 +82,9 @@ private:
     struct TVertexKeyHash
     {
         std::uint64_t operator()(const TVertexKey& key) const;
+        // Two keys, so that words trading places change the hash.
+        TSeededMix Mix;
+        TSeededMix OtherMix{ProcessHashSeed() * 0x165667B19E3779F9ull};
     };
 
     // A bone's global matrix inverted, whole for points and without its
