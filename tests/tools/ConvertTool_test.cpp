@@ -132,6 +132,14 @@ TEST(ConvertTool, SmdThroughTheNativeFormatComesBackWithItsBonesFramesAndTriangl
         const TSMDFile actual = ParseFile(back);
         ExpectSameSkeleton(expected, actual);
         ExpectSameTriangles(expected, actual);
+
+        // Straight from SMD to SMD, the same.
+        const QString rewritten = dir.filePath(QStringLiteral("rewritten.smd"));
+        const TToolRun direct = Convert({model, rewritten});
+        ASSERT_EQ(direct.ExitCode, 0) << direct.Err.toStdString();
+        const TSMDFile rewrittenFile = ParseFile(rewritten);
+        ExpectSameSkeleton(expected, rewrittenFile);
+        ExpectSameTriangles(expected, rewrittenFile);
     }
 }
 
