@@ -19,6 +19,9 @@ PACKAGES=(
   fonts-comic-neue fonts-wine fonts-dejavu-core
   xvfb xauth libxcb1-dev stress
   xdotool x11-apps python3
+  # The Debian package (its library dependencies), the checks of the installed
+  # desktop entry, metadata and manual page, and scripts/package-test.sh.
+  dpkg-dev appstream desktop-file-utils groff-base man-db debootstrap
 )
 
 install_missing_packages() {

@@ -151,6 +151,7 @@ void TFile3DS::Clear()
 {
     FReader.reset();
     FChunks.clear();
+    FCutChunks.clear();
     FMaterials.reset();
     FMeshObjects.clear();
     FMeshTriangles.clear();
@@ -239,8 +240,10 @@ void TFile3DS::BuildTree()
             const uint32_t length = reader.ReadU32({});
             // A length that cannot hold its header or runs past the parent
             // ends this branch: reading on would loop or leave the parent.
-            if (length < HeaderSize || length > end - cursor)
+            if (length < HeaderSize || length > end - cursor) {
+                FCutChunks.push_back({parent.Node, tag, length, cursor});
                 break;
+            }
             if (childrenExtra && (tag < 0x8002 || tag > 0x800F))
                 break;
             const int node = static_cast<int>(FChunks.size());

@@ -46,6 +46,16 @@ struct T3DSChunk
     int NextSibling = -1;
 };
 
+// A chunk header the tree stops at: its length cannot hold the header or runs
+// past its parent, so neither it nor the parent's later chunks are read.
+struct T3DSCutChunk
+{
+    int Parent = 0;
+    uint16_t Tag = 0;
+    uint32_t Length = 0;
+    size_t Position = 0;
+};
+
 struct T3DSMap
 {
     QString FileName;
@@ -111,6 +121,8 @@ public:
     // The chunk tree; empty when the root tag is not a model, project or
     // material library file.
     const std::vector<T3DSChunk>& Chunks() const { return FChunks; }
+    // Where the tree stopped early, for tools that show what was left out.
+    const std::vector<T3DSCutChunk>& CutChunks() const { return FCutChunks; }
 
     int MaterialCount();
     const T3DSMaterial& Material(int index);
@@ -147,6 +159,7 @@ private:
     QString FFileName;
     std::optional<TBinaryReader> FReader;
     std::vector<T3DSChunk> FChunks;
+    std::vector<T3DSCutChunk> FCutChunks;
     std::optional<std::vector<T3DSMaterial>> FMaterials;
     std::vector<int> FMeshObjects;
     std::vector<int> FMeshTriangles;

@@ -24,8 +24,12 @@ protected:
     {
         FInfo.Context = &TGLTestContext::Use(64, 64).RenderContext();
         FInfo.GLStates = &FStates;
+        // The tests share one context: whatever an earlier test left
+        // enabled must be set to what this fresh cache believes.
         FStates.ForceState(stLighting, true);
         FStates.ForceState(stTexture2D, false);
+        FStates.ForceState(stBlend, false);
+        FStates.ForceState(stAlphaTest, false);
     }
 
     TGLStateCache FStates;

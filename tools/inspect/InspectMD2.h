@@ -1,0 +1,8 @@
+#pragma once
+
+#include "Inspection.h"
+
+#include <QByteArray>
+
+// The frames, vertices, triangles and skins our md2 reader decodes.
+TInspection InspectMD2(const QByteArray& bytes, const QString& fileName);
