@@ -200,6 +200,20 @@ TEST_F(ModelViewer, DrawsEveryCorpusModel)
         Open(file);
         EXPECT_GE(DrawnShare(Picture()), LeastDrawnShare) << qPrintable(file);
     }
+    // The corpus's animations, added to the model they were made for.
+    const QString barney = CorpusDir + QStringLiteral("/smd/hl1-barney");
+    Open(barney + QStringLiteral("/barney_reference.smd"));
+    QDirIterator animations(barney + QStringLiteral("/animations"), {QStringLiteral("*.smd")}, QDir::Files);
+    int added = 0;
+    while (animations.hasNext())
+    {
+        const QString file = animations.next();
+        ASSERT_TRUE(FWindow->AddAnimation(file)) << qPrintable(FWindow->LastError());
+        EXPECT_GE(DrawnShare(Picture()), LeastDrawnShare) << qPrintable(file);
+        ++added;
+    }
+    EXPECT_GE(added, 5);
+    EXPECT_EQ(View().Actor()->Animations()->Count(), 1 + added);
     EXPECT_FALSE(FWindow->Messages().contains(QLatin1String("Error")));
 }
 
