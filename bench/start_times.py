@@ -1,0 +1,188 @@
+"""Times the real program on screen: from its start (the moment just before
+the process is made) to the menu's picture on screen, and from the click on
+PLAY to the fight's picture on screen (the loading window in between).
+
+Each run is a fresh process; the files it reads are in the page cache after
+the first. The screen is photographed as fast as the X server gives pictures
+(one request each); every picture keeps one pixel in three each way, with the
+moment it was taken. Once the menu (or the fight) is known, the first kept
+picture that shows it gives the time:
+- the menu: the fighter's pixels dark and the paper's light (as the
+  end-to-end tests recognise the menu);
+- the fight: nine in ten kept pixels within a few levels of the fight's
+  picture once settled (the fighters and the debug texts move; the sky box,
+  the ground, the town and the gauges do not).
+The times are as exact as the gap between two pictures, printed too.
+
+    python3 bench/start_times.py --game build/game/bin/stickfight [--runs 5]
+
+Uses DISPLAY when it is set (the caller's own X server), else starts its own
+Xvfb and ends it. Prints readable lines and "RESULT key value" lines.
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+
+import menu_view  # noqa: E402
+import screen  # noqa: E402
+from screen import FIGHT_CAPTION, Failure, Processes, Screen, find_window, move_pointer  # noqa: E402
+
+STEP = 3
+MATCH_LEVELS = 12
+FIGHT_MATCH = 0.9
+LIMIT_S = 60
+SETTLE_S = 1.5
+GRAB_GAP_S = 0.005
+
+
+class Sample:
+    """One picture of the screen, every third pixel of every third row."""
+
+    def __init__(self):
+        shot = Screen()
+        self.moment = time.monotonic()
+        words = memoryview(shot.pixels).cast("I")
+        per_line = shot.line // 4
+        self.width = (shot.width + STEP - 1) // STEP
+        self.rows = [bytes(words[y * per_line : y * per_line + shot.width : STEP].cast("B"))
+                     for y in range(0, shot.height, STEP)]
+        self.offsets = shot.offsets
+
+    def is_dark(self, x, y, limit):
+        """As Screen.is_dark, for a pixel on the kept grid."""
+        row = self.rows[y // STEP]
+        start = (x // STEP) * 4
+        return all(row[start + offset] < limit for offset in self.offsets)
+
+    def matching_share(self, reference):
+        same = total = 0
+        for mine, theirs in zip(self.rows, reference.rows):
+            for i in range(0, len(mine), 8):
+                total += 1
+                if all(abs(mine[i + o] - theirs[i + o]) <= MATCH_LEVELS for o in self.offsets):
+                    same += 1
+        return same / max(total, 1)
+
+
+def record_until(samples, done, limit, game):
+    """Pictures until `done()` says so, every few milliseconds."""
+    deadline = time.monotonic() + limit
+    while not done():
+        if game.poll() is not None:
+            raise Failure(f"the program ended (status {game.returncode})")
+        if time.monotonic() > deadline:
+            raise Failure("timed out")
+        samples.append(Sample())
+        time.sleep(GRAB_GAP_S)
+
+
+def first_showing(samples, shows):
+    for index, sample in enumerate(samples):
+        if shows(sample):
+            gap = sample.moment - samples[index - 1].moment if index > 0 else 0.0
+            return sample.moment, gap
+    raise Failure("no picture shows it")
+
+
+def time_menu(processes, game_path, work_dir):
+    move_pointer(0, 0)
+    environment = dict(os.environ, SDL_AUDIODRIVER="dummy")
+    output = open(os.path.join(work_dir, "game.log"), "wb")
+    samples = []
+    started = time.monotonic()
+    game = processes.start([os.path.abspath(game_path), "--scale", "1"], cwd=os.path.dirname(os.path.abspath(game_path)),
+                           env=environment, stdout=output, stderr=subprocess.STDOUT)
+    state = {"menu": None, "checked": started}
+
+    def menu_known():
+        # Reading the whole menu takes a while: tried twice a second.
+        if time.monotonic() - state["checked"] < 0.5:
+            return False
+        state["checked"] = time.monotonic()
+        try:
+            state["menu"] = menu_view.Menu(Screen())
+            return True
+        except Failure:
+            return False
+
+    record_until(samples, menu_known, LIMIT_S, game)
+    shown, gap = first_showing(samples, state["menu"].shown)
+    return game, state["menu"], shown - started, gap
+
+
+def time_fight(game, menu):
+    shots = menu_view.hover(menu.play)
+    clicked, clicker = menu_view.pick(menu.play, shots)
+    samples = []
+    state = {"window": None, "since": None}
+
+    def fight_settled():
+        if state["window"] is None:
+            for window in screen.visible_windows(game):
+                if FIGHT_CAPTION.match(screen.caption(window)):
+                    state["window"] = window
+                    state["since"] = time.monotonic()
+            return False
+        return time.monotonic() - state["since"] > SETTLE_S
+
+    record_until(samples, fight_settled, LIMIT_S, game)
+    clicker.wait(timeout=10)
+    reference = samples[-1]
+    shown, gap = first_showing(samples, lambda sample: sample.matching_share(reference) >= FIGHT_MATCH)
+    return shown - clicked, gap
+
+
+def end_game(game):
+    game.terminate()
+    try:
+        game.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        game.kill()
+        game.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--game", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    arguments = parser.parse_args()
+    processes = Processes()
+    menu_times, fight_times, gaps = [], [], []
+    try:
+        if not os.environ.get("DISPLAY"):
+            screen.start_display(processes)
+        with tempfile.TemporaryDirectory() as work_dir:
+            for run in range(arguments.runs):
+                game, menu, to_menu, menu_gap = time_menu(processes, arguments.game, work_dir)
+                to_fight, fight_gap = time_fight(game, menu)
+                end_game(game)
+                menu_times.append(to_menu)
+                fight_times.append(to_fight)
+                gaps += [menu_gap, fight_gap]
+                print(f"  run {run + 1}: start to menu {to_menu * 1e3:7.0f} ms, PLAY to fight {to_fight * 1e3:7.0f} ms",
+                      flush=True)
+    except Failure as failure:
+        print(f"start times: {failure}", file=sys.stderr)
+        return 1
+    finally:
+        processes.end_all()
+    for name, times in (("start_to_menu", menu_times), ("play_to_fight", fight_times)):
+        print(f"{name}: median {statistics.median(times) * 1e3:.0f} ms, min {min(times) * 1e3:.0f}, "
+              f"max {max(times) * 1e3:.0f} ms over {len(times)} runs")
+        print(f"RESULT {name}_ms {statistics.median(times) * 1e3:.1f}")
+        print(f"RESULT {name}_min_ms {min(times) * 1e3:.1f}")
+        print(f"RESULT {name}_max_ms {max(times) * 1e3:.1f}")
+    print(f"largest gap between two pictures: {max(gaps) * 1e3:.0f} ms")
+    print(f"RESULT picture_gap_ms {max(gaps) * 1e3:.1f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
