@@ -128,6 +128,24 @@ void LoadWithAssimp(TAssimpFight& fight)
     }
 }
 
+// What each side read, so that a load that silently reads nothing shows.
+void PrintContents(const TOurFight& ours, const TAssimpFight& assimp)
+{
+    std::printf("ours: town %d triangles; each fighter %d triangles, %d frames, %d animations\n",
+                ours.Town->MeshObjects().TriangleCount(), ours.Actors[0]->MeshObjects().TriangleCount(),
+                ours.Actors[0]->Skeleton().Frames().Count(), ours.Actors[0]->Animations()->Count());
+    unsigned faces = 0;
+    unsigned animations = 0;
+    for (const TAssimpScene& scene : assimp.Scenes)
+    {
+        for (unsigned m = 0; m < scene->mNumMeshes; ++m)
+            faces += scene->mMeshes[m]->mNumFaces;
+        animations += scene->mNumAnimations;
+    }
+    std::printf("Assimp: %zu scenes, %u faces in all, %u animations in all\n", assimp.Scenes.size(), faces,
+                animations);
+}
+
 int Repetitions(const int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; ++i)
@@ -162,7 +180,10 @@ int main(int argc, char** argv)
         TAssimpFight assimp;
         const TTimes assimpTime = Time([&] { LoadWithAssimp(assimp); });
         if (round < 0)
+        {
+            PrintContents(ours, assimp);
             continue;
+        }
         oursCpu.push_back(oursTime.Cpu);
         oursWall.push_back(oursTime.Wall);
         assimpCpu.push_back(assimpTime.Cpu);
