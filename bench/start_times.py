@@ -21,6 +21,8 @@ Xvfb and ends it. Prints readable lines and "RESULT key value" lines.
 """
 
 import argparse
+import concurrent.futures
+import multiprocessing
 import os
 import statistics
 import subprocess
@@ -39,7 +41,7 @@ MATCH_LEVELS = 12
 FIGHT_MATCH = 0.9
 LIMIT_S = 60
 SETTLE_S = 1.5
-GRAB_GAP_S = 0.005
+GRAB_GAP_S = 0.01
 ASK_GAP_S = 0.3
 
 
@@ -107,7 +109,15 @@ def words_shown(menu, sample):
     return dark >= 0.9 * len(cells) and light >= 0.9 * len(menu.paper)
 
 
-def time_menu(processes, game_path, work_dir):
+def read_menu():
+    """The menu as a fresh picture shows it, or None; run in the reader."""
+    try:
+        return menu_view.Menu(Screen())
+    except Failure:
+        return None
+
+
+def time_menu(processes, game_path, work_dir, reader):
     # Off anything the menu could pick; without waiting, as a pointer
     # already there never reports a move.
     screen.xdotool("mousemove", "0", "0")
@@ -118,23 +128,25 @@ def time_menu(processes, game_path, work_dir):
     game = processes.start([os.path.abspath(game_path), "--scale", "1"], cwd=os.path.dirname(os.path.abspath(game_path)),
                            env=environment, stdout=output, stderr=subprocess.STDOUT)
     output.close()
-    state = {"menu": None, "window": False}
+    state = {"menu": None, "window": False, "reading": None}
 
     def menu_known():
-        # Reading the whole menu takes long: tried only once the window is
-        # there; the pictures taken meanwhile tell when it first showed.
+        # Reading the whole menu takes long: another process reads it, once
+        # the window is there, while the pictures go on.
         if not state["window"]:
             state["window"] = bool(screen.visible_windows(game))
             return False
-        try:
-            state["menu"] = menu_view.Menu(Screen())
-            return True
-        except Failure:
+        reading = state["reading"]
+        if reading is None:
+            state["reading"] = reader.submit(read_menu)
             return False
+        if not reading.done():
+            return False
+        state["menu"] = reading.result()
+        state["reading"] = None
+        return state["menu"] is not None
 
     record_until(samples, menu_known, LIMIT_S, game)
-    # The menu may have come after the last picture and before the reading.
-    samples.append(Sample())
     shown, gap = first_showing(samples, lambda sample: words_shown(state["menu"], sample))
     return game, state["menu"], shown - started, gap
 
@@ -180,9 +192,15 @@ def main():
     try:
         if not os.environ.get("DISPLAY"):
             screen.start_display(processes)
-        with tempfile.TemporaryDirectory() as work_dir:
+        # A process of its own, started afresh: it opens its own connection
+        # to the X server.
+        with tempfile.TemporaryDirectory() as work_dir, concurrent.futures.ProcessPoolExecutor(
+            1, mp_context=multiprocessing.get_context("spawn")
+        ) as reader:
+            # Started before the first run, so that its start-up is not timed.
+            reader.submit(int).result()
             for run in range(arguments.runs):
-                game, menu, to_menu, menu_gap = time_menu(processes, arguments.game, work_dir)
+                game, menu, to_menu, menu_gap = time_menu(processes, arguments.game, work_dir, reader)
                 to_fight, fight_gap = time_fight(game, menu)
                 end_game(game)
                 menu_times.append(to_menu)
