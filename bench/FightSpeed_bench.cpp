@@ -56,6 +56,15 @@ double CpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
+// Every value, for a script that pools several runs.
+void PrintSeries(const char* key, const std::vector<double>& values)
+{
+    std::printf("RESULT %s", key);
+    for (const double value : values)
+        std::printf(" %.3f", value);
+    std::printf("\n");
+}
+
 void RunEventsFor(const qint64 ms)
 {
     QElapsedTimer phase;
@@ -165,6 +174,9 @@ int main(int argc, char** argv)
     std::printf("RESULT frame_ms_median %.3f\nRESULT cpu_ms_per_frame %.3f\n", Percentile(frames, 0.5), cpuPerFrame);
     std::printf("RESULT tick_median_ms %.3f\nRESULT tick_p99_ms %.3f\nRESULT tick_max_ms %.3f\n",
                 Percentile(periods, 0.5), Percentile(periods, 0.99), Percentile(periods, 1));
+    PrintSeries("round_fps", rates);
+    PrintSeries("frame_times_ms", frames);
+    PrintSeries("tick_periods_ms", periods);
     std::fflush(stdout);
     return 0;
 }

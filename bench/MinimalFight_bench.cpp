@@ -618,6 +618,15 @@ double CpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
+// Every value, for a script that pools several runs.
+void PrintSeries(const char* key, const std::vector<double>& values)
+{
+    std::printf("RESULT %s", key);
+    for (const double value : values)
+        std::printf(" %.3f", value);
+    std::printf("\n");
+}
+
 void RunEventsFor(const qint64 ms)
 {
     QElapsedTimer phase;
@@ -665,6 +674,8 @@ int main(int argc, char** argv)
     std::printf("RESULT fps_median %.2f\nRESULT fps_min %.2f\nRESULT fps_max %.2f\n", Percentile(rates, 0.5),
                 Percentile(rates, 0), Percentile(rates, 1));
     std::printf("RESULT frame_ms_median %.3f\nRESULT cpu_ms_per_frame %.3f\n", Percentile(frames, 0.5), cpuPerFrame);
+    PrintSeries("round_fps", rates);
+    PrintSeries("frame_times_ms", frames);
     std::fflush(stdout);
     return 0;
 }

@@ -3,7 +3,7 @@ X server and prints one table of them against their peers and targets.
 Called by scripts/bench.sh, which builds the programs and provides the X
 server; every program's own output is kept in the folder given.
 
-    python3 scripts/bench.py BUILD_DIR LOG_DIR [--runs N]
+    python3 scripts/bench.py BUILD_DIR LOG_DIR [--runs N] [--pairs N] [--rounds N] [--round-seconds S]
 """
 
 import argparse
@@ -34,6 +34,38 @@ def run(name, command, log_dir, timeout):
     return results, completed.stdout
 
 
+def series(results, key):
+    return [float(value) for value in results.get(key, "").split()]
+
+
+def percentile(values, fraction):
+    """As bench/Percentile.h: the value below which `fraction` of them lie."""
+    if not values:
+        return None
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
+
+
+def pooled(runs):
+    """The runs of one program pooled: its rounds' rates, frame times, tick
+    periods and processor time a frame (the mean of the runs')."""
+    rates = [rate for run in runs for rate in series(run, "round_fps")]
+    frames = [time for run in runs for time in series(run, "frame_times_ms")]
+    ticks = [period for run in runs for period in series(run, "tick_periods_ms")]
+    cpu = [float(run["cpu_ms_per_frame"]) for run in runs if "cpu_ms_per_frame" in run]
+    result = {"renderer": next((run["renderer"] for run in runs if "renderer" in run), "?")}
+    if rates:
+        result.update(fps_median=percentile(rates, 0.5), fps_min=min(rates), fps_max=max(rates), rounds=len(rates))
+    if frames:
+        result["frame_ms_median"] = percentile(frames, 0.5)
+    if ticks:
+        result.update(tick_median_ms=percentile(ticks, 0.5), tick_p99_ms=percentile(ticks, 0.99),
+                      tick_max_ms=max(ticks), ticks=len(ticks))
+    if cpu:
+        result["cpu_ms_per_frame"] = sum(cpu) / len(cpu)
+    return result
+
+
 class Table:
     def __init__(self):
         self.rows = []
@@ -51,6 +83,19 @@ class Table:
 def number(results, key):
     value = results.get(key)
     return float(value) if value is not None else None
+
+
+def run_fight_pairs(bench, logs, pairs, rounds, seconds):
+    """The fight window and the minimal program in turns, so that both see
+    the same changes of the machine's load."""
+    engine_runs, minimal_runs = [], []
+    options = ["--rounds", str(rounds), "--round-seconds", str(seconds)]
+    for pair in range(pairs):
+        engine, _ = run(f"fight_speed_{pair + 1}", [os.path.join(bench, "fight_speed_bench"), *options], logs, 300)
+        minimal, _ = run(f"minimal_fight_{pair + 1}", [os.path.join(bench, "minimal_fight_bench"), *options], logs, 300)
+        engine_runs.append(engine)
+        minimal_runs.append(minimal)
+    return pooled(engine_runs), pooled(minimal_runs)
 
 
 def yes_no(condition):
@@ -150,29 +195,38 @@ def main():
     parser.add_argument("build")
     parser.add_argument("logs")
     parser.add_argument("--runs", type=int, default=5, help="fresh starts of the program")
+    parser.add_argument("--pairs", type=int, default=3, help="turns of the fight window and the minimal program")
+    parser.add_argument("--rounds", type=int, default=2, help="rounds of each turn")
+    parser.add_argument("--round-seconds", type=float, default=5.0)
+    parser.add_argument("--only", choices=("fight", "load", "start", "others"), help="one part of the table")
     arguments = parser.parse_args()
     bench = os.path.join(arguments.build, "bench")
     logs = arguments.logs
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
-    engine, _ = run("fight_speed", [os.path.join(bench, "fight_speed_bench")], logs, 300)
-    minimal, _ = run("minimal_fight", [os.path.join(bench, "minimal_fight_bench")], logs, 300)
-    load, _ = run("fight_load", [os.path.join(bench, "fight_load_bench")], logs, 600)
-    starts, _ = run("start_times", [sys.executable, os.path.join(root, "bench", "start_times.py"), "--game",
-                                    os.path.join(arguments.build, "game", "bin", "stickfight"), "--runs",
-                                    str(arguments.runs)], logs, 900)
-    _, smd_output = run("smd_load", [os.path.join(bench, "smd_load_bench")], logs, 900)
-    _, menu_output = run("menu_tick", [os.path.join(bench, "menu_tick_bench")], logs, 300)
-
-    print()
-    print(f"renderer: {engine.get('renderer', '?')} (minimal program: {minimal.get('renderer', '?')})")
+    only = arguments.only
     table = Table()
-    frame_rate_rows(table, engine, minimal)
-    tick_rows(table, engine)
-    load_rows(table, load)
-    start_rows(table, starts)
-    smd_rows(table, smd_output)
-    menu_rows(table, menu_output)
+    if only in (None, "fight"):
+        engine, minimal = run_fight_pairs(bench, logs, arguments.pairs, arguments.rounds, arguments.round_seconds)
+        print(f"renderer: {engine.get('renderer', '?')} (minimal program: {minimal.get('renderer', '?')})")
+        print(f"fight: {engine.get('rounds', 0)} rounds of {arguments.round_seconds} s in {arguments.pairs} turns "
+              f"each; {engine.get('ticks', 0)} tick periods")
+        frame_rate_rows(table, engine, minimal)
+        tick_rows(table, engine)
+    if only in (None, "load"):
+        load, _ = run("fight_load", [os.path.join(bench, "fight_load_bench")], logs, 600)
+        load_rows(table, load)
+    if only in (None, "start"):
+        game = os.path.join(arguments.build, "game", "bin", "stickfight")
+        starts, _ = run("start_times", [sys.executable, os.path.join(root, "bench", "start_times.py"), "--game", game,
+                                        "--runs", str(arguments.runs)], logs, 900)
+        start_rows(table, starts)
+    if only in (None, "others"):
+        _, smd_output = run("smd_load", [os.path.join(bench, "smd_load_bench")], logs, 900)
+        _, menu_output = run("menu_tick", [os.path.join(bench, "menu_tick_bench")], logs, 300)
+        smd_rows(table, smd_output)
+        menu_rows(table, menu_output)
+    print()
     table.print()
     print(f"\neach program's output: {logs}")
     return 0
