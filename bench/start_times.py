@@ -111,7 +111,12 @@ def words_shown(menu, sample):
     return dark >= 0.9 * len(cells) and light >= 0.9 * len(menu.paper)
 
 
-def read_menu():
+def program_window_shown(pid):
+    """Whether the program shows a window; run in the reader."""
+    return bool(screen.xdotool("search", "--onlyvisible", "--pid", str(pid), "--name", ""))
+
+
+def read_menu(_pid):
     """The menu as a fresh picture shows it, or None; run in the reader."""
     try:
         return menu_view.Menu(Screen())
@@ -133,19 +138,20 @@ def time_menu(processes, game_path, work_dir, reader):
     state = {"menu": None, "window": False, "reading": None}
 
     def menu_known():
-        # Reading the whole menu takes long: another process reads it, once
-        # the window is there, while the pictures go on.
-        if not state["window"]:
-            state["window"] = bool(screen.visible_windows(game))
-            return False
+        # Finding the window and reading the whole menu take long: another
+        # process does both, the menu once the window is there, while the
+        # pictures go on.
         reading = state["reading"]
         if reading is None:
-            state["reading"] = reader.submit(read_menu)
+            state["reading"] = reader.submit(read_menu if state["window"] else program_window_shown, game.pid)
             return False
         if not reading.done():
             return False
-        state["menu"] = reading.result()
         state["reading"] = None
+        if not state["window"]:
+            state["window"] = reading.result()
+            return False
+        state["menu"] = reading.result()
         return state["menu"] is not None
 
     record_until(samples, menu_known, LIMIT_S, game)
@@ -153,20 +159,32 @@ def time_menu(processes, game_path, work_dir, reader):
     return game, state["menu"], shown - started, gap
 
 
-def time_fight(game, menu):
+def fight_window_shown(pid):
+    """Whether the program shows a window captioned as the fight's; run in
+    the reader."""
+    found = screen.xdotool("search", "--onlyvisible", "--pid", str(pid), "--name", "") or ""
+    return any(FIGHT_CAPTION.match(screen.caption(window)) for window in found.split())
+
+
+def time_fight(game, menu, reader):
     shots = menu_view.hover(menu.play)
     clicked, clicker = menu_view.pick(menu.play, shots)
     samples = []
-    state = {"window": None, "since": None}
+    state = {"since": None, "looking": None}
 
     def fight_settled():
-        if state["window"] is None:
-            for window in screen.visible_windows(game):
-                if FIGHT_CAPTION.match(screen.caption(window)):
-                    state["window"] = window
-                    state["since"] = time.monotonic()
-            return False
-        return time.monotonic() - state["since"] > SETTLE_S
+        # Finding the window takes several X clients: another process looks,
+        # while the pictures go on.
+        if state["since"] is not None:
+            return time.monotonic() - state["since"] > SETTLE_S
+        looking = state["looking"]
+        if looking is None:
+            state["looking"] = reader.submit(fight_window_shown, game.pid)
+        elif looking.done():
+            state["looking"] = None
+            if looking.result():
+                state["since"] = time.monotonic()
+        return False
 
     record_until(samples, fight_settled, LIMIT_S, game)
     clicker.wait(timeout=10)
@@ -203,7 +221,7 @@ def main():
             reader.submit(int).result()
             for run in range(arguments.runs):
                 game, menu, to_menu, menu_gap = time_menu(processes, arguments.game, work_dir, reader)
-                to_fight, fight_gap = time_fight(game, menu)
+                to_fight, fight_gap = time_fight(game, menu, reader)
                 end_game(game)
                 menu_times.append(to_menu)
                 fight_times.append(to_fight)
