@@ -38,8 +38,11 @@ void TTimerThread::Execute()
             return;
         Synchronize([this] { FOwner.Timer(); });
         const std::int64_t now = Counter();
-        // Deadlines missed while the tick ran are dropped, not made up.
-        deadline = seen + oneInterval();
+        // The next deadline follows the last one, not the moment it was
+        // seen: counted from that moment, every wake-up's lateness would add
+        // to the period and the timer would run slow. Deadlines missed while
+        // the tick ran are dropped, not made up.
+        deadline += oneInterval();
         if (deadline <= now)
             deadline = now + oneInterval();
     }
