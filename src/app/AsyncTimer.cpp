@@ -38,11 +38,8 @@ void TTimerThread::Execute()
             return;
         Synchronize([this] { FOwner.Timer(); });
         const std::int64_t now = Counter();
-        // The next deadline follows the last one, not the moment it was
-        // seen: counted from that moment, every wake-up's lateness would add
-        // to the period and the timer would run slow. Deadlines missed while
-        // the tick ran are dropped, not made up.
-        deadline += oneInterval();
+        // Deadlines missed while the tick ran are dropped, not made up.
+        deadline = seen + oneInterval();
         if (deadline <= now)
             deadline = now + oneInterval();
     }
