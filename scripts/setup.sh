@@ -19,6 +19,7 @@ PACKAGES=(
   fonts-comic-neue fonts-wine fonts-dejavu-core
   xvfb xauth libxcb1-dev stress
   xdotool x11-apps python3
+  dbus-daemon at-spi2-core systemd
 )
 
 install_missing_packages() {
