@@ -392,6 +392,16 @@ class Case:
         changed_at = max((moment for moment, picture in pictures if picture != last), default=start)
         return pictures[-1][0] - changed_at >= STILL_S
 
+    def play_is_whole(self):
+        """PLAY looks as it does in the pristine game, once the screen has
+        been repainted after the message box."""
+        deadline = time.monotonic() + 2
+        while time.monotonic() < deadline:
+            if self.calibration["play"].picture(Screen()) == self.calibration["play at rest"]:
+                return True
+            time.sleep(0.2)
+        return False
+
     def click(self, point):
         move_pointer(*point)
         clicker = start_click()
@@ -460,9 +470,10 @@ class Case:
         return self.through_start(stage)
 
     def through_start(self, stage):
-        if self.messages and not self.calibration["play"].picture(Screen()):
-            # No PLAY to click: the menu cannot go on; the program still ends
-            # when told to.
+        if self.messages and not self.play_is_whole():
+            # A PLAY read only in part (what a reader added before it failed
+            # stays shown) may not be where the pointer clicks: the case ends
+            # with the message box.
             return None
         move_pointer(*self.calibration["play hover"])
         time.sleep(0.3)
@@ -512,7 +523,7 @@ def classify(path, damage, result, messages):
     # Changed bytes may leave a file that still reads validly.
     if outcome == NORMAL and damage.startswith("changed"):
         return outcome, True
-    if path.startswith("Sons/") and outcome == NORMAL and not damage in ("missing", "empty"):
+    if path.startswith("Sons/") and outcome == NORMAL and damage not in ("missing", "empty"):
         return outcome, True
     return outcome, False
 
@@ -575,7 +586,7 @@ def calibrate(arguments, log):
         with tempfile.TemporaryDirectory() as work_dir:
             game = start_game(processes, arguments.game, work_dir)
             _, menu, rest = menu_view.wait_for_menu(game, MENU_LIMIT_S)
-            found = {"play": menu.play, "quit": menu.quit}
+            found = {"play": menu.play, "quit": menu.quit, "play at rest": menu.play.picture(rest)}
             for word in ("play", "quit"):
                 target = menu_view.deepest(found[word].cells, found[word].centre)
                 shots = menu_view.hover(found[word])
