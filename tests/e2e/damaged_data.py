@@ -20,9 +20,12 @@ Return, as a player would, and the case goes on.
 
 Outcomes: "message box naming <file>", "menu animation stops", "silent",
 "loads normally", "crash" (a signal or an unexpected exit), "hang" (no
-progress within a limit). A crash or hang always fails; an outcome other
-than the expected one fails too, except "loads normally" for a changed
-(not truncated) file, which may still read validly.
+progress within a limit). With SDL's silent driver only the farewell's
+length (QUIT waits for it) tells a played sound from silence; another
+damaged sound counts as silent when the game goes on without a message. A
+crash or hang always fails; an outcome other than the expected one fails
+too, except "loads normally" for a changed (not truncated) file, which may
+still read validly, and for a truncated sound, which plays what is left.
 
 Without --all a representative subset runs (each kind of file missing, plus
 truncations and changed bytes of Stick.smd, Miniville.3ds, a hover frame and
