@@ -109,7 +109,7 @@ QUICK = [
     ("bin/Miniville.3ds", "missing"), ("bin/Miniville.3ds", "truncated 1"), ("bin/Option1.3ds", "missing"),
     ("Combo/Stick.smd", "missing"), ("Combo/Stick.smd", "truncated 1"), ("Combo/Stick.smd", "changed 1"),
     ("bin/Miniville.3ds", "changed 1"), ("Anime/Play/Play5.3ds", "missing"), ("Anime/Play/Play2.3ds", "changed 1"),
-    ("Anime/Quit/Quit1.3ds", "truncated 1"), ("Anime/Play_game/Play_game3.3ds", "empty"),
+    ("Anime/Quit/Quit3.3ds", "truncated 1"), ("Anime/Play_game/Play_game3.3ds", "empty"),
     ("Sons/comeon.wav", "missing"), ("Sons/amamaison.wav", "truncated 1"), ("Sons/wow.wav", "changed 1"),
 ]
 
