@@ -22,6 +22,9 @@ PACKAGES=(
   # The Debian package (its library dependencies), the checks of the installed
   # desktop entry, metadata and manual page, and scripts/package-test.sh.
   dpkg-dev appstream desktop-file-utils groff-base man-db debootstrap
+  # The damaged-data test reads message boxes through the accessibility bus
+  # (busctl comes with systemd).
+  dbus-daemon at-spi2-core systemd
 )
 
 install_missing_packages() {

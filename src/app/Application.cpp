@@ -73,6 +73,10 @@ void TApplication::Terminate()
 {
     FTerminated = true;
     QCoreApplication::quit();
+    // A message box shown before the message loop started (a model the first
+    // window could not read) runs a loop of its own that quit() leaves alone.
+    if (QWidget* const box = QApplication::activeModalWidget())
+        box->close();
 }
 
 void TApplication::ReleaseForm(TForm* form)

@@ -21,7 +21,10 @@ void HandOver(TForm& menu, const std::function<TForm*()>& createFight)
 {
     const TTerminationHold hold;
     menu.Hide();
-    menu.CallOnCreate();
+    // A mesh the menu could not read at start fails here again: shown like
+    // any creation handler's failure, it must not stop the hand-over, or the
+    // program would go on with no window on screen.
+    Guarded([&menu] { menu.CallOnCreate(); });
     SplashScreen = new TSplashScreen(Application);
     SplashScreen->Initialize();
     SplashScreen->Show();

@@ -23,6 +23,11 @@ std::string Utf8FromUtf16(const char16_t* text)
 
 using TDeviceSamples = std::vector<Uint8>;
 
+// Lower rates come from a damaged header: converted to the device's rate,
+// one second per sample would turn a small file into gigabytes and, played
+// synchronously, block the window for hours.
+constexpr int LowestFileRate = 1000;
+
 // One output device fed in push mode: a request replaces the queue's content,
 // so a non-empty queue means that the last sound is still being heard.
 class TSoundPlayer
@@ -152,6 +157,8 @@ std::optional<TDeviceSamples> TSoundPlayer::LoadForDevice(const std::string& fil
     if (SDL_LoadWAV(fileName.c_str(), &fileSpec, &fileData, &fileLength) == nullptr)
         return std::nullopt;
     const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> ownedData(fileData, SDL_FreeWAV);
+    if (fileSpec.freq < LowestFileRate)
+        return std::nullopt;
 
     const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> stream(
         SDL_NewAudioStream(fileSpec.format, fileSpec.channels, fileSpec.freq, FSpec.format, FSpec.channels, FSpec.freq),

@@ -102,11 +102,30 @@ void TMenu_Jeu::AsyncTimer1Timer(QObject*)
         StepStartSequence();
 }
 
+// A frame file that opens but cannot be read has emptied the button by the
+// time it fails; the button shows its previous frame again, so that it stays
+// where the pointer picks it (Quit must still end the program), and the
+// failure goes on to stop the animation.
+void TMenu_Jeu::LoadFrame(TGLFreeForm& button, const QString& fileName)
+{
+    const QString shown = button.LastLoadedFilename();
+    try
+    {
+        button.LoadFromFile(fileName);
+    }
+    catch (...)
+    {
+        if (!shown.isEmpty())
+            button.LoadFromFile(shown);
+        throw;
+    }
+}
+
 void TMenu_Jeu::StepPlayHover()
 {
     if (PlayFrame <= PlayHoverLast)
     {
-        Play1->LoadFromFile(FramePath(QStringLiteral("Play"), PlayFrame));
+        LoadFrame(*Play1, FramePath(QStringLiteral("Play"), PlayFrame));
         ++PlayFrame;
     }
     if (PlayFrame == PlayHoverLast)
@@ -117,7 +136,7 @@ void TMenu_Jeu::StepQuitHover()
 {
     if (QuitFrame <= QuitHoverLast)
     {
-        Quit1->LoadFromFile(FramePath(QStringLiteral("Quit"), QuitFrame));
+        LoadFrame(*Quit1, FramePath(QStringLiteral("Quit"), QuitFrame));
         ++QuitFrame;
     }
     if (QuitFrame == QuitHoverLast)
@@ -133,7 +152,7 @@ void TMenu_Jeu::StepStartSequence()
         PlaySoundW(nullptr, HInstance, SND_ASYNC);
         SoundStopped = true;
     }
-    Play1->LoadFromFile(FramePath(QStringLiteral("Play_game"), PlayGameFrame));
+    LoadFrame(*Play1, FramePath(QStringLiteral("Play_game"), PlayGameFrame));
     ++PlayGameFrame;
     // Requested every tick: the cry starts again as soon as it has ended.
     PlaySoundW(u"../Sons/wow.wav", HInstance, SND_ASYNC | SND_NOSTOP);

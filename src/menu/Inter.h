@@ -66,6 +66,7 @@ public:
 
 private:
     TGLCustomSceneObject* PickedObject(int x, int y) const;
+    void LoadFrame(TGLFreeForm& button, const QString& fileName);
     void StepPlayHover();
     void StepQuitHover();
     void StepStartSequence();

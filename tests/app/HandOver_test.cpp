@@ -83,6 +83,8 @@ public:
             Steps << QStringLiteral("menu created again, visible %1, loading window %2")
                          .arg(isVisible())
                          .arg(SplashScreen != nullptr);
+        if (FCreations == 2 && FailingAgain)
+            throw Exception(QStringLiteral("Cannot open file \"Option1.3ds\". No such file or directory"));
     }
 
     Q_INVOKABLE void AsyncTimer1Timer(QObject*)
@@ -101,6 +103,8 @@ public:
 
     static TForm* CreateFight();
     static inline bool StartHandOver = false;
+    // The creation handler fails when the hand-over runs it again.
+    static inline bool FailingAgain = false;
     static inline QPointer<TSplashScreen> LoadingWindow;
     static inline bool InHandOverTick = false;
     static inline bool DestroyedDuringHandOverTick = false;
@@ -160,6 +164,7 @@ protected:
         SplashScreen = nullptr;
         FightDouble = nullptr;
         TMenuDouble::StartHandOver = false;
+        TMenuDouble::FailingAgain = false;
         TMenuDouble::InHandOverTick = false;
         TMenuDouble::DestroyedDuringHandOverTick = false;
         TFightDouble::FailingLoad = -1;
@@ -260,6 +265,32 @@ TEST_F(HandOverTest, FightFailingToLoadShowsTheFailureAndTheHandOverGoesOn)
     EXPECT_EQ(FWatch.FChanges, expectedChanges);
     // The menu was released inside its own tick; it went once the tick was over.
     EXPECT_FALSE(TMenuDouble::DestroyedDuringHandOverTick);
+    ASSERT_NE(FightDouble, nullptr);
+    EXPECT_TRUE(FightDouble->isVisible());
+    EXPECT_FALSE(FApplication->Terminated());
+}
+
+TEST_F(HandOverTest, MenuFailingToLoadAgainShowsTheFailureAndTheHandOverGoesOn)
+{
+    const THangWatchdog watchdog(std::chrono::seconds(10), "the hand-over with a failing menu");
+    TMenuDouble::FailingAgain = true;
+    HandOverWithMessageBoxes();
+    if (HasFatalFailure())
+        return;
+
+    EXPECT_EQ(FBoxes.join('\n').toStdString(),
+              "Cannot open file \"Option1.3ds\". No such file or directory; loading window visible 0, menu alive 1, "
+              "terminated 0");
+    const QStringList expectedSteps{
+        "menu created again, visible 0, loading window 0",
+        "fight creating, loading window visible 1, menu main 1",
+        "bar painted 25+ times",
+        "bar at 25 of 25",
+    };
+    EXPECT_EQ(Steps, expectedSteps);
+    const QStringList expectedChanges{"show MenuDouble", "hide MenuDouble", "show SplashScreen", "show FightDouble",
+                                      "hide SplashScreen"};
+    EXPECT_EQ(FWatch.FChanges, expectedChanges);
     ASSERT_NE(FightDouble, nullptr);
     EXPECT_TRUE(FightDouble->isVisible());
     EXPECT_FALSE(FApplication->Terminated());

@@ -312,6 +312,19 @@ TEST_F(Sound, UnreadableFilePlaysNothingAndKeepsThePlayingSound)
     EXPECT_TRUE(SoundIsPlaying());
 }
 
+TEST_F(Sound, DamagedSampleRatePlaysNothing)
+{
+    UseSilentOutput();
+    // Three thousand samples said to last a second each: fifty minutes.
+    const std::filesystem::path path = Dir / "one_hertz.wav";
+    ASSERT_TRUE(WavFile::Write(path.string(), 1, std::vector<std::int16_t>(3000, LevelA)));
+    const std::u16string name = ToUtf16(path.string());
+    const TClock::time_point start = TClock::now();
+    EXPECT_FALSE(PlaySoundW(name.c_str(), HInstance, SND_ASYNC));
+    EXPECT_FALSE(SoundIsPlaying());
+    EXPECT_LT(Seconds(TClock::now() - start), 1.0);
+}
+
 TEST_F(Sound, MissingDeviceFallsBackToSilentOutput)
 {
     setenv("SDL_AUDIODRIVER", "no_such_driver", 1);

@@ -7,6 +7,7 @@
 #include "SceneObjects.h"
 #include "TestApplication.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -71,4 +72,24 @@ TEST_F(TerminationSignalsTest, EachSignalEndsTheLoopFromTheLoadingWindowAndFromA
         EXPECT_GT(ticks, 0);
         RenewApplication();
     }
+}
+
+TEST_F(TerminationSignalsTest, SignalEndsTheProgramWhileAFailureIsShownBeforeTheLoopRuns)
+{
+    RenewApplication();
+    FApplication->OnException = nullptr;
+    QTimer::singleShot(100, [] { ::kill(::getpid(), SIGTERM); });
+    // Closes a box the signal left up, so that the test ends either way.
+    QTimer::singleShot(4000, [] {
+        if (QWidget* const box = QApplication::activeModalWidget())
+            box->close();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    FApplication->ShowException(QStringLiteral("Cannot open file \"Option1.3ds\". No such file or directory"));
+    EXPECT_LT(elapsed.elapsed(), 3000) << "the message box stayed up after the signal";
+    EXPECT_TRUE(FApplication->Terminated());
+    elapsed.restart();
+    FApplication->Run();
+    EXPECT_LT(elapsed.elapsed(), 1000) << "the loop ran after the signal";
 }

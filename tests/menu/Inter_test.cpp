@@ -359,3 +359,21 @@ TEST_F(MenuFailureTest, MissingFrameStopsTheAnimationForGood)
     Press(Qt::LeftButton, PointOn(*menu.Quit1));
     EXPECT_TRUE(FApplication->Terminated());
 }
+
+// A frame that opens but cannot be read: the button keeps showing the frame
+// before it, so that Quit can still be picked once the animation has stopped.
+TEST_F(MenuFailureTest, UnreadableFrameLeavesTheButtonAsItWasAndQuitStillWorks)
+{
+    MakeDataTree(QStringLiteral("Anime/Quit/Quit4.3ds"));
+    QFile empty(TreePath(QStringLiteral("Anime/Quit/Quit4.3ds")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    TMenu_Jeu& menu = CreateMenu(true);
+    MoveTo(PointOn(*menu.Quit1));
+    ASSERT_TRUE(RunUntil([&] { return menu.AsyncTimer1->ThreadFinished(); }, 5000)) << "the timer kept ticking";
+    EXPECT_EQ(QuitFrame, 4);
+    ASSERT_EQ(MeshShape(*menu.Quit1), FileShape(QuitHoverFile(3)));
+    EXPECT_TRUE(FShownFailures.isEmpty()) << "a failed tick is not shown: " << FShownFailures.join('\n').toStdString();
+    Press(Qt::LeftButton, PointOn(*menu.Quit1));
+    EXPECT_TRUE(FApplication->Terminated());
+}
