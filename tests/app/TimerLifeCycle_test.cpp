@@ -73,12 +73,14 @@ protected:
     void MakeTimer(std::unique_ptr<TAsyncTimer>& owner, int& ticks, int lastTick, TTimerEnd end);
     void MakeClock(std::unique_ptr<TGLCadencer>& owner, TGLScene& scene, int& steps, int lastStep, TClockEnd end);
 
-    // Checked after every cycle: its threads have ended, its clocks' pump has
-    // gone. The threads counted before the first cycle include the watchdog's.
+    // Checked after every cycle: its threads have ended and closed their
+    // files, its clocks' pump has gone. The threads counted before the first cycle include the watchdog's.
     void ExpectCycleLeftNothing(const char* what)
     {
         EXPECT_TRUE(RunUntil([this] { return ThreadCount() == FBaseThreads; }, 2000))
             << what << ": " << ThreadCount() << " threads, " << FBaseThreads << " before";
+        EXPECT_TRUE(RunUntil([this] { return OpenFileCount() == FBaseFiles; }, 2000))
+            << what << ": " << OpenFileCount() << " open files, " << FBaseFiles << " before";
         EXPECT_TRUE(RunUntil([] { return !TGLCadencer::PumpExists(); }, 2000)) << what << ": the pump stays";
     }
 
@@ -95,6 +97,7 @@ protected:
     std::vector<double> FTable = std::vector<double>(256);
     double FSum = 0;
     int FBaseThreads = 0;
+    int FBaseFiles = 0;
 };
 
 void TimerLifeCycleTest::MakeTimer(std::unique_ptr<TAsyncTimer>& owner, int& ticks, const int lastTick,
@@ -157,6 +160,7 @@ TEST_F(TimerLifeCycleTest, TimersCreatedAndDestroyedWithTicksInFlightLeaveNothin
     constexpr TTimerEnd Ends[] = {TTimerEnd::FromOutside, TTimerEnd::WhileATickWaits, TTimerEnd::FromItsOwnTick,
                                   TTimerEnd::AfterDisablingInItsTick};
     FBaseThreads = ThreadCount();
+    FBaseFiles = OpenFileCount();
     double warmResidentMb = 0;
     for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
     {
@@ -239,6 +243,7 @@ TEST_F(TimerLifeCycleTest, ClocksCreatedAndDestroyedWhileRunningLeaveNothingBehi
     constexpr TClockEnd Ends[] = {TClockEnd::FromOutside, TClockEnd::FromItsOwnStep, TClockEnd::AfterDisablingInItsStep,
                                   TClockEnd::SceneFirst, TClockEnd::FromATimerTick};
     FBaseThreads = ThreadCount();
+    FBaseFiles = OpenFileCount();
     double warmResidentMb = 0;
     for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
     {

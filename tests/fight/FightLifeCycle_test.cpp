@@ -168,6 +168,8 @@ TEST_F(FightLifeCycleTest, FightWindowsCreatedPlayedAndDestroyedLeaveNothingBehi
             warmThreads = ThreadCount();
             warmResidentMb = ResidentMegabytes();
         }
+        if (cycle % 50 == 0)
+            std::printf("cycle %d: %d threads, %.1f MB resident\n", cycle, ThreadCount(), ResidentMegabytes());
         RunCycle(Ends[cycle % 3], cycle % ShownEvery == 0);
         if (cycle >= WarmUpCycles)
         {

@@ -4,15 +4,26 @@
 #include <fstream>
 #include <string>
 
-// What the test process holds right now, read from the system: its threads
-// and its resident memory. Life-cycle tests compare them before and after
-// many cycles.
-inline int ThreadCount()
+// What the test process holds right now, read from the system: its threads,
+// its open files and its resident memory. Life-cycle tests compare them
+// before and after many cycles.
+inline int EntryCount(const char* folder)
 {
     int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
         ++count;
     return count;
+}
+
+inline int ThreadCount()
+{
+    return EntryCount("/proc/self/task");
+}
+
+// Each timer thread holds a wake-up counter, which is a file descriptor.
+inline int OpenFileCount()
+{
+    return EntryCount("/proc/self/fd");
 }
 
 inline double ResidentMegabytes()
