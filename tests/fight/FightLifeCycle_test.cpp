@@ -130,6 +130,11 @@ void FightLifeCycleTest::RunCycle(const TFightEnd end, const bool shown)
 {
     CreateRunningFight(shown);
     ASSERT_NE(FFight, nullptr);
+    // Both fighters loaded, each with its body's pose and eleven animations,
+    // and nothing failed.
+    ASSERT_EQ(FFight->GLActor1->Animations()->Count(), 12);
+    ASSERT_EQ(FFight->GLActor2->Animations()->Count(), 12);
+    ASSERT_TRUE(FShownFailures.isEmpty()) << FShownFailures.join(u'\n').toStdString();
     const QPointer<TJeu> fight(FFight);
     PlayFor(Between(20, 80));
     ASSERT_FALSE(fight.isNull()) << "the fight window went away on its own";
@@ -179,6 +184,8 @@ TEST_F(FightLifeCycleTest, FightWindowsCreatedPlayedAndDestroyedLeaveNothingBehi
                 << "cycle " << cycle << ": " << ThreadCount() << " threads, " << warmThreads << " after the warm-up";
         }
     }
+    if (HasFatalFailure())
+        return;
     std::printf("%d cycles: %d threads and %.1f MB resident after the warm-up, %d and %.1f MB at the end\n", cycles,
                 warmThreads, warmResidentMb, ThreadCount(), ResidentMegabytes());
     if (ResidentSizeTellsLeaks)
