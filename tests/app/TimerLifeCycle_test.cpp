@@ -162,7 +162,7 @@ TEST_F(TimerLifeCycleTest, TimersCreatedAndDestroyedWithTicksInFlightLeaveNothin
     FBaseThreads = ThreadCount();
     FBaseFiles = OpenFileCount();
     double warmResidentMb = 0;
-    for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
+    for (int cycle = 0; cycle < Cycles && !HasFailure(); ++cycle)
     {
         if (cycle == WarmUpCycles)
             warmResidentMb = ResidentMegabytes();
@@ -245,7 +245,7 @@ TEST_F(TimerLifeCycleTest, ClocksCreatedAndDestroyedWhileRunningLeaveNothingBehi
     FBaseThreads = ThreadCount();
     FBaseFiles = OpenFileCount();
     double warmResidentMb = 0;
-    for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
+    for (int cycle = 0; cycle < Cycles && !HasFailure(); ++cycle)
     {
         if (cycle == WarmUpCycles)
             warmResidentMb = ResidentMegabytes();

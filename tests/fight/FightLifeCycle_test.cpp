@@ -168,7 +168,7 @@ TEST_F(FightLifeCycleTest, FightWindowsCreatedPlayedAndDestroyedLeaveNothingBehi
                                   TFightEnd::ReleasedByItsFrameClock};
     int warmThreads = 0;
     double warmResidentMb = 0;
-    for (int cycle = 0; cycle < cycles && !HasFatalFailure(); ++cycle)
+    for (int cycle = 0; cycle < cycles && !HasFailure(); ++cycle)
     {
         if (cycle == std::min(WarmUpCycles, cycles - 1))
         {
@@ -184,7 +184,7 @@ TEST_F(FightLifeCycleTest, FightWindowsCreatedPlayedAndDestroyedLeaveNothingBehi
                 << "cycle " << cycle << ": " << ThreadCount() << " threads, " << warmThreads << " after the warm-up";
         }
     }
-    if (HasFatalFailure())
+    if (HasFailure())
         return;
     std::printf("%d cycles: %d threads and %.1f MB resident after the warm-up, %d and %.1f MB at the end\n", cycles,
                 warmThreads, warmResidentMb, ThreadCount(), ResidentMegabytes());
