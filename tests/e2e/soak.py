@@ -413,7 +413,7 @@ def wander_over_menu(game, generator, seconds, log):
     return menu
 
 
-def click_play(game, menu, log):
+def click_play(menu, log):
     """PLAY under the pointer, then a click on a point that stays on it."""
     for _ in range(5):
         shots = menu_view.hover(menu.play)
@@ -535,7 +535,7 @@ def run(arguments, processes, work_dir, log):
     started = time.monotonic()
     game = start_sanitized_game(processes, arguments.game, work_dir, preload)
     menu = wander_over_menu(game, generator, min(30.0, total / 10), log)
-    click_play(game, menu, log)
+    click_play(menu, log)
     window = find_window(game, FIGHT_CAPTION, WINDOW_LIMIT_S, "fight window")
     log(f"fight window {window} on {os.environ['DISPLAY']}")
     # The gauges are read as full once the fight ticks.
