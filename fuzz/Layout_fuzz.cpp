@@ -6,8 +6,10 @@
 // else (a crash, a sanitizer report, a hang) is a finding.
 #include "ControlTypes.h"
 #include "Exceptions.h"
+#include "FuzzRefusal.h"
 #include "Form.h"
 #include "LayoutReader.h"
+#include "Loading.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 using namespace ControlTypes;
 
@@ -40,6 +43,26 @@ public:
     Q_INVOKABLE void GLSceneViewer1MouseDown(QObject*, TMouseButton, TShiftState, int, int) {}
 };
 
+// A layout names the class of its window. The loading window is the game's
+// own; these two stand in for the menu and the fight, whose windows start
+// the game itself, without their fields, so that any component may be stored
+// under any name.
+class TMenu_Jeu : public TFuzzForm
+{
+    Q_OBJECT
+
+public:
+    using TFuzzForm::TFuzzForm;
+};
+
+class TJeu : public TFuzzForm
+{
+    Q_OBJECT
+
+public:
+    using TFuzzForm::TFuzzForm;
+};
+
 namespace
 {
 QTemporaryDir* Folder = nullptr;
@@ -54,6 +77,16 @@ void MakeStandInPictures(const QDir& folder)
             std::abort();
     if (!picture.save(folder.filePath(QStringLiteral("images/title.png")), "PNG"))
         std::abort();
+}
+// The window of the class the bytes name, found without parsing them (the
+// reader's parser is what is under test); the menu's when they name none.
+std::unique_ptr<TForm> WindowFor(QByteArrayView bytes)
+{
+    if (bytes.contains("\"TJeu\""))
+        return std::make_unique<TJeu>(nullptr);
+    if (bytes.contains("\"TSplashScreen\""))
+        return std::make_unique<TSplashScreen>(nullptr);
+    return std::make_unique<TMenu_Jeu>(nullptr);
 }
 } // namespace
 
@@ -75,13 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
         std::abort();
     file.close();
-    TFuzzForm form(nullptr);
+    const std::unique_ptr<TForm> form = WindowFor(QByteArrayView(data, size));
     try
     {
-        TLayoutReader(&form, path).Read();
+        TLayoutReader(form.get(), path).Read();
     }
-    catch (const Exception&)
+    catch (const Exception& refusal)
     {
+        NoteRefusal(refusal);
     }
     return 0;
 }

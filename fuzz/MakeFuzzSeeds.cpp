@@ -83,6 +83,8 @@ void FillEveryClass(TMeshObjectList& objects)
     skinned.FindOrAddVertex(1, {2, 0, 0}, {1, 0, 0});
     skinned.FindOrAddVertex(0, {0, 2, 0}, {0, 1, 0});
     skinned.AppendBoneWeights({{0, 0.25f}, {1, 0.75f}});
+    skinned.Vertices.Add({0, 0, 2});
+    skinned.Normals.Add({0, 0, 1});
     skinned.AddMorphTarget(QStringLiteral("bind"));
 }
 
@@ -125,7 +127,11 @@ void WriteMD2Seeds(const QDir& seeds)
 // A TGA file's 18-byte header.
 QByteArray TgaHeader(int mapType, int imageType, int mapLength, int mapBits, int width, int height, int bits, int descriptor)
 {
-    const auto le16 = [](int v) { return QByteArray{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
+    const auto le16 = [](int v)
+    {
+        const char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        return QByteArray(bytes, 2);
+    };
     QByteArray h;
     h += char(0);
     h += char(mapType);

@@ -1,6 +1,7 @@
 #include "MeshFuzzLoad.h"
 
 #include "Exceptions.h"
+#include "FuzzRefusal.h"
 #include "GLBaseMesh.h"
 #include "MeshObject.h"
 #include "VectorFile.h"
@@ -41,8 +42,9 @@ void FuzzLoadMesh(TGLBaseMesh& mesh, const QString& fileName, const std::uint8_t
     {
         mesh.LoadFromStream(fileName, stream);
     }
-    catch (const Exception&)
+    catch (const Exception& refusal)
     {
+        NoteRefusal(refusal);
         return;
     }
     UseMeshObjects(mesh);

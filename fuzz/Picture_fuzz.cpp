@@ -6,6 +6,7 @@
 // the expected answer to bad bytes; anything else (a crash, a sanitizer
 // report, a hang, a picture beyond the size limit) is a finding.
 #include "Exceptions.h"
+#include "FuzzRefusal.h"
 #include "GLPersistentImage.h"
 
 #include <QFile>
@@ -44,8 +45,9 @@ void LoadStored(const QByteArray& bytes)
         else
             image.LoadStoredData(bytes, QStringLiteral("fuzz.jpg"));
     }
-    catch (const Exception&)
+    catch (const Exception& refusal)
     {
+        NoteRefusal(refusal);
         return;
     }
     ReadEveryPixel(image.Picture());
@@ -62,8 +64,9 @@ void LoadTexture(const QByteArray& bytes, const QString& path)
     {
         image.LoadFromFile(path);
     }
-    catch (const Exception&)
+    catch (const Exception& refusal)
     {
+        NoteRefusal(refusal);
         return;
     }
     ReadEveryPixel(image.Picture());

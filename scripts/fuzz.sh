@@ -176,8 +176,10 @@ run_target() {
   local log="$OUT/fuzz-$format.log" stamp="$OUT/.started-$format"
   touch "$stamp"
   local started=$SECONDS status=0
+  # At the lowest priority on a shared machine a process can wait many
+  # seconds for a core, so an input is called a hang only after 30.
   "$OUT/$TARGET" "$OUT/corpus-$format" "$OUT/seeds-$format" "$ROOT/fuzz/regressions/$format" \
-    -runs="$runs" -max_total_time="$seconds" -max_len="$MAX_LEN" -timeout=10 -rss_limit_mb=2048 \
+    -runs="$runs" -max_total_time="$seconds" -max_len="$MAX_LEN" -timeout=30 -rss_limit_mb=2048 \
     -artifact_prefix="$OUT/artifacts-$format/" -print_final_stats=1 "${EXTRA[@]}" \
     >"$log" 2>&1 || status=$?
   write_summary "$format" $((SECONDS - started)) "$stamp"

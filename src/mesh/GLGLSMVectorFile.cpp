@@ -7,7 +7,6 @@
 #include <QtEndian>
 
 #include <cstring>
-#include <limits>
 
 namespace
 {
@@ -358,6 +357,10 @@ void ReadMorphableMeshObject(TReader& in, TMorphableMeshObject& object)
         ReadBaseMeshObject(in, object.MorphTargets.Add());
 }
 
+// No model weights a vertex by more bones. The slots are checked even with no
+// weighted vertex: they size the entries of every vertex added later.
+constexpr quint32 MaxBoneSlots = 1024;
+
 // Bone ids are kept as they are: skinning checks them against the skeleton
 // of the moment.
 void ReadBoneWeights(TReader& in, TSkeletonMeshObject& object)
@@ -367,9 +370,10 @@ void ReadBoneWeights(TReader& in, TSkeletonMeshObject& object)
     constexpr qsizetype EntrySize = 8;
     if (count > static_cast<quint32>(object.Vertices.Count()))
         in.Fail(QStringLiteral("%1 weighted vertices for %2 vertices").arg(count).arg(object.Vertices.Count()));
-    if (boneSlots > static_cast<quint32>(std::numeric_limits<int>::max()) ||
-        (boneSlots > 0 && static_cast<qsizetype>(count) > in.Left() / EntrySize / boneSlots))
+    if (boneSlots > 0 && static_cast<qsizetype>(count) > in.Left() / EntrySize / boneSlots)
         in.Fail(QStringLiteral("%1 weighted vertices of %2 bone slots pass the end of the file").arg(count).arg(boneSlots));
+    if (boneSlots > MaxBoneSlots)
+        in.Fail(QStringLiteral("%1 bone slots are more than the %2 a vertex may have").arg(boneSlots).arg(MaxBoneSlots));
     object.SetBoneSlots(static_cast<int>(boneSlots));
     object.SetBoneWeightsCapacity(static_cast<int>(count));
     TVertexBoneWeightDynArray entries(boneSlots);

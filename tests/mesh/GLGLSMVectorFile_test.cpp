@@ -170,6 +170,21 @@ TEST(GLSMVectorFile, ForeignMarksVersionsCountsAndIndicesAreRefused)
     EXPECT_TRUE(ReadError(WriteGLSM(objects)).endsWith(QStringLiteral("vertex index 4 is outside the 4 items")));
 }
 
+// The slot count ends the file when no vertex is weighted; a huge one would
+// size every vertex's entries.
+TEST(GLSMVectorFile, BoneSlotsBeyondAnyModelAreRefusedEvenWithoutWeights)
+{
+    TMeshObjectList objects;
+    objects.Add<TSkeletonMeshObject>();
+    QByteArray data = WriteGLSM(objects);
+    qToLittleEndian<quint32>(1u << 26, data.data() + data.size() - 8);
+    EXPECT_EQ(ReadError(data), QStringLiteral("sample.glsm: offset %1: 67108864 bone slots are more than the 1024 a "
+                                              "vertex may have")
+                                   .arg(data.size()));
+    qToLittleEndian<quint32>(1024, data.data() + data.size() - 8);
+    EXPECT_EQ(ReadError(data), QStringLiteral("no exception"));
+}
+
 TEST(GLSMVectorFile, SkeletonMeshObjectsKeepTheirWeightsAndBindToAPresentSkeleton)
 {
     TGLFreeForm mesh(nullptr);
