@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -24,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         ReadGLSM(WriteGLSM(mesh.MeshObjects()), QStringLiteral("again.glsm"), again.MeshObjects());
     }
-    catch (const Exception&)
+    catch (const Exception& refusal)
     {
+        std::fprintf(stderr, "what was read cannot be read again: %s\n", qPrintable(refusal.Message()));
         std::abort();
     }
     if (again.MeshObjects().Count() != mesh.MeshObjects().Count())

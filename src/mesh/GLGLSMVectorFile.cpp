@@ -348,13 +348,30 @@ void ReadMeshObject(TReader& in, TMeshObject& object)
         ReadFaceGroupOfAnyClass(in, object.FaceGroups());
 }
 
+// Morphing copies a target's vertices and normals over the object's, which
+// its face groups index.
+void CheckMorphTarget(TReader& in, const TMorphableMeshObject& object, const TBaseMeshObject& target, int index)
+{
+    if (target.Vertices.Count() != object.Vertices.Count() || target.Normals.Count() != object.Normals.Count())
+        in.Fail(QStringLiteral("morph target %1 has %2 vertices and %3 normals, but its object %4 and %5")
+                    .arg(index)
+                    .arg(target.Vertices.Count())
+                    .arg(target.Normals.Count())
+                    .arg(object.Vertices.Count())
+                    .arg(object.Normals.Count()));
+}
+
 void ReadMorphableMeshObject(TReader& in, TMorphableMeshObject& object)
 {
     in.Version(MorphableMeshObjectVersion, "morphable mesh object");
     ReadMeshObject(in, object);
     const int targets = in.Count(4, "morph targets");
     for (int i = 0; i < targets; ++i)
-        ReadBaseMeshObject(in, object.MorphTargets.Add());
+    {
+        TBaseMeshObject& target = object.MorphTargets.Add();
+        ReadBaseMeshObject(in, target);
+        CheckMorphTarget(in, object, target, i);
+    }
 }
 
 // No model weights a vertex by more bones. The slots are checked even with no
