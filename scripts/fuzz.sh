@@ -120,7 +120,8 @@ build_cmake_target() {
   fi
   ninja -C "$OUT/cmake" -j"${FUZZ_BUILD_JOBS:-2}" "$TARGET" >"$OUT/build-$TARGET.log" ||
     { tail -n 40 "$OUT/build-$TARGET.log" >&2; exit 1; }
-  cp "$OUT/cmake/fuzz/$TARGET" "$OUT/$TARGET"
+  # Renamed into place, so that a run of the old program goes on undisturbed.
+  cp "$OUT/cmake/fuzz/$TARGET" "$OUT/$TARGET.new" && mv -f "$OUT/$TARGET.new" "$OUT/$TARGET"
 }
 
 build_standalone_target() {
@@ -128,7 +129,8 @@ build_standalone_target() {
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     $(pkg-config --cflags "${PACKAGES[@]}") -I"$ROOT/src/base" -I"$ROOT/src/mesh" -I"$ROOT/src/scene" \
     "$ROOT/fuzz/$TARGET.cpp" "${SOURCES[@]}" "$ROOT/src/base/Exceptions.cpp" \
-    $(pkg-config --libs "${PACKAGES[@]}") "${LIBS[@]}" -o "$OUT/$TARGET"
+    $(pkg-config --libs "${PACKAGES[@]}") "${LIBS[@]}" -o "$OUT/$TARGET.new"
+  mv -f "$OUT/$TARGET.new" "$OUT/$TARGET"
 }
 
 # Each past finding once, through the sanitizers; libFuzzer stops with an
