@@ -19,6 +19,9 @@
 #                              builds every target and runs each once over its
 #                              regression files; fails on any finding
 #
+# FUZZ_RSS_LIMIT_MB (default 2048) is the memory a run may hold; the picture
+# target may need more, since a picture of the largest size allowed takes
+# 256 MB and AddressSanitizer keeps freed memory for a while.
 # Two targets may run at once from two shells (each writes only its own files);
 # on a shared machine prefix the command with `nice -n 19`.
 #
@@ -181,7 +184,7 @@ run_target() {
   # At the lowest priority on a shared machine a process can wait many
   # seconds for a core, so an input is called a hang only after 30.
   "$OUT/$TARGET" "$OUT/corpus-$format" "$OUT/seeds-$format" "$ROOT/fuzz/regressions/$format" \
-    -runs="$runs" -max_total_time="$seconds" -max_len="$MAX_LEN" -timeout=30 -rss_limit_mb=2048 \
+    -runs="$runs" -max_total_time="$seconds" -max_len="$MAX_LEN" -timeout=30 -rss_limit_mb="${FUZZ_RSS_LIMIT_MB:-2048}" \
     -artifact_prefix="$OUT/artifacts-$format/" -print_final_stats=1 "${EXTRA[@]}" \
     >"$log" 2>&1 || status=$?
   write_summary "$format" $((SECONDS - started)) "$stamp"
