@@ -10,9 +10,13 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// Targets that need set-up once per process (a Qt application) define it.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv)
 {
+    if (LLVMFuzzerInitialize)
+        LLVMFuzzerInitialize(&argc, &argv);
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::filesystem::is_directory(argv[i])) {

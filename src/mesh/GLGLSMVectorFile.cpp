@@ -7,7 +7,6 @@
 #include <QtEndian>
 
 #include <cstring>
-#include <limits>
 
 namespace
 {
@@ -349,14 +348,35 @@ void ReadMeshObject(TReader& in, TMeshObject& object)
         ReadFaceGroupOfAnyClass(in, object.FaceGroups());
 }
 
+// Morphing copies a target's vertices and normals over the object's, which
+// its face groups index.
+void CheckMorphTarget(TReader& in, const TMorphableMeshObject& object, const TBaseMeshObject& target, int index)
+{
+    if (target.Vertices.Count() != object.Vertices.Count() || target.Normals.Count() != object.Normals.Count())
+        in.Fail(QStringLiteral("morph target %1 has %2 vertices and %3 normals, but its object %4 and %5")
+                    .arg(index)
+                    .arg(target.Vertices.Count())
+                    .arg(target.Normals.Count())
+                    .arg(object.Vertices.Count())
+                    .arg(object.Normals.Count()));
+}
+
 void ReadMorphableMeshObject(TReader& in, TMorphableMeshObject& object)
 {
     in.Version(MorphableMeshObjectVersion, "morphable mesh object");
     ReadMeshObject(in, object);
     const int targets = in.Count(4, "morph targets");
     for (int i = 0; i < targets; ++i)
-        ReadBaseMeshObject(in, object.MorphTargets.Add());
+    {
+        TBaseMeshObject& target = object.MorphTargets.Add();
+        ReadBaseMeshObject(in, target);
+        CheckMorphTarget(in, object, target, i);
+    }
 }
+
+// No model weights a vertex by more bones. The slots are checked even with no
+// weighted vertex: they size the entries of every vertex added later.
+constexpr quint32 MaxBoneSlots = 1024;
 
 // Bone ids are kept as they are: skinning checks them against the skeleton
 // of the moment.
@@ -367,9 +387,10 @@ void ReadBoneWeights(TReader& in, TSkeletonMeshObject& object)
     constexpr qsizetype EntrySize = 8;
     if (count > static_cast<quint32>(object.Vertices.Count()))
         in.Fail(QStringLiteral("%1 weighted vertices for %2 vertices").arg(count).arg(object.Vertices.Count()));
-    if (boneSlots > static_cast<quint32>(std::numeric_limits<int>::max()) ||
-        (boneSlots > 0 && static_cast<qsizetype>(count) > in.Left() / EntrySize / boneSlots))
+    if (boneSlots > 0 && static_cast<qsizetype>(count) > in.Left() / EntrySize / boneSlots)
         in.Fail(QStringLiteral("%1 weighted vertices of %2 bone slots pass the end of the file").arg(count).arg(boneSlots));
+    if (boneSlots > MaxBoneSlots)
+        in.Fail(QStringLiteral("%1 bone slots are more than the %2 a vertex may have").arg(boneSlots).arg(MaxBoneSlots));
     object.SetBoneSlots(static_cast<int>(boneSlots));
     object.SetBoneWeightsCapacity(static_cast<int>(count));
     TVertexBoneWeightDynArray entries(boneSlots);

@@ -88,7 +88,8 @@ void TMeshObject::ExtractTriangles(TAffineVectorList& vertices, TAffineVectorLis
     switch (FMode)
     {
     case momTriangles:
-        for (int i = 0; i < Vertices.Count(); ++i)
+        // Like the drawing, which leaves out a last incomplete triangle.
+        for (int i = 0; i < Vertices.Count() / 3 * 3; ++i)
         {
             vertices.Add(Vertices[i]);
             AddOptional(texCoords, TexCoords, i);

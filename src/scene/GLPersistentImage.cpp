@@ -187,6 +187,11 @@ QString TooLargeFailure(qint64 width, qint64 height, int maxSide)
     return QStringLiteral("is too large: %1 x %2 pixels, more than %3 x %3").arg(width).arg(height).arg(maxSide);
 }
 
+qint64 MaxPictureFileSize(const TJpegLimits& limits)
+{
+    return 5LL * limits.MaxSide * limits.MaxSide;
+}
+
 QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpegLimits& limits)
 {
     QString failure;
@@ -268,10 +273,15 @@ void TGLPersistentImage::ReadLayoutValue(const QJsonValue& value, TLayoutReader&
     if (!value.isString())
         reader.Fail(QStringLiteral("needs the name of a JPEG file"));
     const QString fileName = value.toString();
-    QFile file(reader.SiblingPath(fileName));
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = reader.SiblingPath(fileName);
+    QFile file(path);
+    // A device or a pipe may never end; neither is a picture.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         reader.Fail(QStringLiteral("cannot read the picture \"%1\"").arg(fileName));
-    const QByteArray bytes = file.readAll();
+    const qint64 limit = MaxPictureFileSize();
+    const QByteArray bytes = file.read(limit + 1);
+    if (bytes.size() > limit)
+        reader.Fail(QStringLiteral("the picture \"%1\" is too large: more than %2 bytes").arg(fileName).arg(limit));
     try
     {
         const bool plainJpeg = bytes.startsWith("\xFF\xD8");

@@ -35,6 +35,10 @@ QImage DecodeJpeg(const QByteArray& jpeg, const QString& pictureName, const TJpe
 QImage TryDecodeJpeg(const QByteArray& jpeg, QString& failure, const TJpegLimits& limits = {});
 // The words for a picture refused for its size before it is decoded.
 QString TooLargeFailure(qint64 width, qint64 height, int maxSide);
+// The largest picture file read into memory: five bytes for every pixel of
+// the largest picture allowed, more than any file of such a picture needs
+// (four bytes a pixel and the run-length packets of a TGA file).
+qint64 MaxPictureFileSize(const TJpegLimits& limits = {});
 
 // A texture image kept with the layout: the JPEG file as stored and the picture
 // decoded from it. In a layout it is given as the name of a file beside the

@@ -48,17 +48,9 @@ QString Join(const QString& folder, const QString& entry)
     throw ETextureLoadError(QStringLiteral("The texture file \"%1\" %2").arg(fileName, failure));
 }
 
-// Five bytes for every pixel of the largest picture allowed, more than any
-// file of such a picture read here needs (four bytes a pixel and the
-// run-length packets of a TGA file), so a larger file is not read into memory.
-qint64 MaxFileSize(const TJpegLimits& limits)
-{
-    return 5LL * limits.MaxSide * limits.MaxSide;
-}
-
 QByteArray ReadWhole(QFile& file, const QString& fileName, const TJpegLimits& limits)
 {
-    if (file.size() > MaxFileSize(limits))
+    if (file.size() > MaxPictureFileSize(limits))
         Fail(fileName, QStringLiteral("is too large: %1 bytes, more than any picture of at most %2 x %2 pixels needs")
                            .arg(file.size())
                            .arg(limits.MaxSide));

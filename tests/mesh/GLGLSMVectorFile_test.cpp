@@ -170,6 +170,44 @@ TEST(GLSMVectorFile, ForeignMarksVersionsCountsAndIndicesAreRefused)
     EXPECT_TRUE(ReadError(WriteGLSM(objects)).endsWith(QStringLiteral("vertex index 4 is outside the 4 items")));
 }
 
+// Morphing copies a target over its object, whose face groups index it.
+TEST(GLSMVectorFile, MorphTargetsOfAnotherSizeThanTheirObjectAreRefused)
+{
+    TMeshObjectList objects;
+    auto& morphable = objects.Add<TMorphableMeshObject>();
+    for (int i = 0; i < 3; ++i)
+    {
+        morphable.Vertices.Add({static_cast<float>(i), 0, 0});
+        morphable.Normals.Add({0, 0, 1});
+    }
+    morphable.AddMorphTarget(QStringLiteral("rest"));
+    morphable.AddMorphTarget(QStringLiteral("short"));
+    EXPECT_EQ(ReadError(WriteGLSM(objects)), QStringLiteral("no exception"));
+
+    morphable.MorphTargets[1].Vertices.SetCount(2);
+    EXPECT_TRUE(ReadError(WriteGLSM(objects))
+                    .endsWith(QStringLiteral("morph target 1 has 2 vertices and 3 normals, but its object 3 and 3")));
+    morphable.MorphTargets[1].Vertices.Add({2, 0, 0});
+    morphable.MorphTargets[0].Normals.Clear();
+    EXPECT_TRUE(ReadError(WriteGLSM(objects))
+                    .endsWith(QStringLiteral("morph target 0 has 3 vertices and 0 normals, but its object 3 and 3")));
+}
+
+// The slot count ends the file when no vertex is weighted; a huge one would
+// size every vertex's entries.
+TEST(GLSMVectorFile, BoneSlotsBeyondAnyModelAreRefusedEvenWithoutWeights)
+{
+    TMeshObjectList objects;
+    objects.Add<TSkeletonMeshObject>();
+    QByteArray data = WriteGLSM(objects);
+    qToLittleEndian<quint32>(1u << 26, data.data() + data.size() - 8);
+    EXPECT_EQ(ReadError(data), QStringLiteral("sample.glsm: offset %1: 67108864 bone slots are more than the 1024 a "
+                                              "vertex may have")
+                                   .arg(data.size()));
+    qToLittleEndian<quint32>(1024, data.data() + data.size() - 8);
+    EXPECT_EQ(ReadError(data), QStringLiteral("no exception"));
+}
+
 TEST(GLSMVectorFile, SkeletonMeshObjectsKeepTheirWeightsAndBindToAPresentSkeleton)
 {
     TGLFreeForm mesh(nullptr);

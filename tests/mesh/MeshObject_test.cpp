@@ -25,6 +25,18 @@ TEST(MeshObject, TrianglesAndStripsCountAndExtractAsTheirModeSays)
     EXPECT_THROW(strip.SetMode(3), EAssertionFailed);
 }
 
+// Vertices past the last whole triangle are not drawn; extracting them would
+// shift every later object's corners by one or two.
+TEST(MeshObject, TrianglesModeExtractsOnlyWholeTriangles)
+{
+    TMeshObjectList list;
+    ObjectWithVertices(list, 5);
+    ObjectWithVertices(list, 3);
+    TAffineVectorList out;
+    list.ExtractTriangles(out);
+    EXPECT_EQ(Xs(out), (std::vector<float>{0, 1, 2, 0, 1, 2}));
+}
+
 TEST(MeshObject, ExtractedTexCoordsAndNormalsStayParallelToTheCorners)
 {
     TMeshObjectList list;

@@ -1,7 +1,10 @@
+#include "base/Exceptions.h"
+#include "base/LayoutReader.h"
 #include "scene/GLPersistentImage.h"
 
 #include "JpegFixtures.h"
 
+#include <QJsonValue>
 #include <gtest/gtest.h>
 
 namespace
@@ -192,3 +195,23 @@ TEST(PersistentImageTest, RefusesTruncatedPicturesEvenAfterAHarmlessWarning)
     const QByteArray baseline = JpegFixtures::Encode(JpegFixtures::RedOverBlue(64, 64));
     EXPECT_FALSE(RefusalOf(baseline.left(baseline.size() - 40), QStringLiteral("cut.jpg")).isEmpty());
 }
+
+// A layout names its pictures by file name; a device that never ends is
+// refused, not read until the memory runs out.
+TEST(PersistentImageTest, LayoutPicturesThatAreNotFilesAreRefused)
+{
+    QObject root;
+    TLayoutReader reader(&root, QStringLiteral("/nowhere/Host.json"));
+    TGLPersistentImage image(nullptr);
+    try
+    {
+        image.ReadLayoutValue(QJsonValue(QStringLiteral("/dev/zero")), reader);
+        ADD_FAILURE() << "a device was read as a picture";
+    }
+    catch (const ELayoutError& error)
+    {
+        EXPECT_EQ(error.Message(), QStringLiteral("Layout \"Host\": cannot read the picture \"/dev/zero\""));
+    }
+    EXPECT_TRUE(image.Empty());
+}
+
