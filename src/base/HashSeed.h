@@ -23,7 +23,8 @@ inline std::uint64_t ProcessHashSeed()
 class TSeededMix
 {
 public:
-    explicit TSeededMix(const std::uint64_t seed = ProcessHashSeed())
+    TSeededMix() : TSeededMix(ProcessHashSeed()) {}
+    explicit TSeededMix(const std::uint64_t seed)
         : FKeyA(seed ^ 0xA0761D6478BD642Full), FKeyB(seed * 0xE7037ED1A0B428DBull ^ 0x8EBC6AF09C88C6E3ull)
     {
     }

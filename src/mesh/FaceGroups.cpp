@@ -34,6 +34,16 @@ void AddOptional(TAffineVectorList* out, const TAffineVectorList& source, int in
         return;
     out->Add(source.Empty() ? TAffineVector{} : ItemAt(source, index, what));
 }
+
+// A list read at the vertex's own index. Drawing declares such a list only
+// when it holds one item per vertex; otherwise the corners get zero vectors,
+// as they get no value when drawn.
+void AddPerVertex(TAffineVectorList* out, const TAffineVectorList& source, const int vertexCount, const int index)
+{
+    if (out == nullptr)
+        return;
+    out->Add(source.Count() == vertexCount ? source[index] : TAffineVector{});
+}
 } // namespace
 
 GLenum FaceGroupPrimitive(TFaceGroupMeshMode mode)
@@ -147,8 +157,8 @@ void TFGVertexIndexList::AddToTriangles(TAffineVectorList& vertices, TAffineVect
             {
                 const int index = VertexIndices[position];
                 vertices.Add(ItemAt(meshObject.Vertices, index, "vertex"));
-                AddOptional(texCoords, meshObject.TexCoords, index, "texture coordinate");
-                AddOptional(normals, meshObject.Normals, index, "normal");
+                AddPerVertex(texCoords, meshObject.TexCoords, meshObject.Vertices.Count(), index);
+                AddPerVertex(normals, meshObject.Normals, meshObject.Vertices.Count(), index);
             }
         });
 }
@@ -253,7 +263,7 @@ void TFGIndexTexCoordList::AddToTriangles(TAffineVectorList& vertices, TAffineVe
                 vertices.Add(ItemAt(meshObject.Vertices, vertex, "vertex"));
                 if (texCoords != nullptr)
                     texCoords->Add(TexCoords[position]);
-                AddOptional(normals, meshObject.Normals, vertex, "normal");
+                AddPerVertex(normals, meshObject.Normals, meshObject.Vertices.Count(), vertex);
             }
         });
 }

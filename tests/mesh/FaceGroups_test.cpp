@@ -93,6 +93,34 @@ TEST(FaceGroups, IndexTexCoordListsCarryOneCoordinatePairPerIndex)
     EXPECT_THROW(object.ExtractTriangles(vertices), EAssertionFailed);
 }
 
+TEST(FaceGroups, PerVertexListsOfAnotherLengthGiveZeroVectorsAsWhenDrawn)
+{
+    // Drawing declares normals and texture coordinates read at the vertex's
+    // own index only when there is one per vertex; extraction agrees.
+    TMeshObjectList list;
+    TMeshObject& object = GroupedObject(list, 3);
+    object.Normals.Add({0, 0, 1});
+    object.TexCoords.Add({0.5f, 0.5f, 0});
+    object.TexCoords.Add({0.5f, 0.5f, 0});
+    auto& plain = object.FaceGroups().Add<TFGVertexIndexList>();
+    plain.Add(0);
+    plain.Add(1);
+    plain.Add(2);
+    auto& ownCoordinates = object.FaceGroups().Add<TFGIndexTexCoordList>();
+    ownCoordinates.Add(2, 1, 0);
+    ownCoordinates.Add(1, 0, 1);
+    ownCoordinates.Add(0, 0, 0);
+    TAffineVectorList vertices, texCoords, normals;
+    object.ExtractTriangles(vertices, &texCoords, &normals);
+    ASSERT_EQ(normals.Count(), 6);
+    ASSERT_EQ(texCoords.Count(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(normals[i], (TAffineVector{0, 0, 0})) << "corner " << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(texCoords[i], (TAffineVector{0, 0, 0})) << "corner " << i;
+    EXPECT_EQ(texCoords[3], (TAffineVector{1, 0, 0}));
+}
+
 TEST(FaceGroups, AnIndexOutsideTheVerticesIsRefused)
 {
     TMeshObjectList list;
