@@ -1,4 +1,4 @@
-#include "Inspection.h"
+#include "Examination.h"
 
 #include <cmath>
 

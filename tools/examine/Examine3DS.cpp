@@ -1,4 +1,4 @@
-#include "Inspect3DS.h"
+#include "Examine3DS.h"
 
 #include "ChunkNames3DS.h"
 #include "File3DS.h"

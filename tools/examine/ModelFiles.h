@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Inspection.h"
+#include "Examination.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "InspectGLSM.h"
+#include "ExamineGLSM.h"
 
 #include "Exceptions.h"
 #include "FaceGroups.h"

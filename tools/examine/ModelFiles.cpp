@@ -1,9 +1,9 @@
 #include "ModelFiles.h"
 
-#include "Inspect3DS.h"
-#include "InspectGLSM.h"
-#include "InspectMD2.h"
-#include "InspectSMD.h"
+#include "Examine3DS.h"
+#include "ExamineGLSM.h"
+#include "ExamineMD2.h"
+#include "ExamineSMD.h"
 #include "VectorFile.h"
 
 #include <QFile>

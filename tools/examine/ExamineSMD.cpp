@@ -1,4 +1,4 @@
-#include "InspectSMD.h"
+#include "ExamineSMD.h"
 
 #include "GLBaseMesh.h"
 #include "GLSMDVectorFile.h"

@@ -1,4 +1,4 @@
-#include "InspectMD2.h"
+#include "ExamineMD2.h"
 
 #include "MD2.h"
 
