@@ -8,6 +8,7 @@
 #include "Application.h"
 #include "AsyncTimer.h"
 #include "Percentile.h"
+#include "RoundMeasures.h"
 #include "Scene.h"
 #include "Startup.h"
 
@@ -46,31 +47,6 @@ TOptions ReadOptions(const int argc, char** argv)
             options.RoundSeconds = std::max(0.5, std::atof(argv[++i]));
     }
     return options;
-}
-
-// The process's processor time, all threads (the software renderer's too).
-double CpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-// Every value, for a script that pools several runs.
-void PrintSeries(const char* key, const std::vector<double>& values)
-{
-    std::printf("RESULT %s", key);
-    for (const double value : values)
-        std::printf(" %.3f", value);
-    std::printf("\n");
-}
-
-void RunEventsFor(const qint64 ms)
-{
-    QElapsedTimer phase;
-    phase.start();
-    while (phase.elapsed() < ms)
-        QCoreApplication::processEvents();
 }
 
 // Frames per second over one round: frames counted between the first and

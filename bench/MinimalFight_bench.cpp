@@ -25,6 +25,7 @@
 #include "GLActor.h"
 #include "GLBaseMesh.h"
 #include "Percentile.h"
+#include "RoundMeasures.h"
 #include "SkeletonMeshObject.h"
 #include "FaceGroups.h"
 #include "VectorFile.h"
@@ -608,31 +609,6 @@ void TMinimalWindow::SavePicture()
     glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
     picture.mirrored().save(QString::fromStdString(FOptions.Picture));
     FPictureSaved = true;
-}
-
-// The process's processor time, all threads (the software renderer's too).
-double CpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-// Every value, for a script that pools several runs.
-void PrintSeries(const char* key, const std::vector<double>& values)
-{
-    std::printf("RESULT %s", key);
-    for (const double value : values)
-        std::printf(" %.3f", value);
-    std::printf("\n");
-}
-
-void RunEventsFor(const qint64 ms)
-{
-    QElapsedTimer phase;
-    phase.start();
-    while (phase.elapsed() < ms)
-        QCoreApplication::processEvents();
 }
 
 double RoundRate(const std::vector<qint64>& ends, const size_t first)
