@@ -14,16 +14,17 @@
 // Per frame it does the work the fight window must do: both fighters' poses
 // (a linear blend of two precomputed frames of bone matrices) and their
 // skinning (every vertex and normal moved by its bone), then the drawing with
-// vertex arrays.
-// What it does not do: the two debug texts and the frame-rate caption (a few
-// hundred small textured quads and a caption change per tick), the fight tick
-// itself, the engine's per-frame culling and state bookkeeping. The model
-// readers of the game are used at start only, to get the same vertex, normal,
-// texture-coordinate and index arrays and bone matrices.
+// vertex arrays, and last the two debug texts the fight shows (blended glyph
+// quads from a font texture, in the same font, places and colours).
+// What it does not do: the frame-rate caption (a caption change per tick), the
+// fight tick itself, the engine's per-frame culling and state bookkeeping. The
+// model readers of the game are used at start only, to get the same vertex,
+// normal, texture-coordinate and index arrays and bone matrices.
 //   minimal_fight_bench [--rounds N] [--round-seconds S] [--picture FILE.png]
 
 #include "GLActor.h"
 #include "GLBaseMesh.h"
+#include "MinimalText.h"
 #include "Percentile.h"
 #include "RoundMeasures.h"
 #include "SkeletonMeshObject.h"
@@ -424,6 +425,7 @@ private:
     void DrawSky() const;
     void DrawOpaqueArena() const;
     void DrawBlendedArena() const;
+    void DrawDebugTexts(double ms) const;
     void SavePicture();
 
     const TOptions& FOptions;
@@ -434,6 +436,7 @@ private:
     TFighterMesh FFighterMesh;
     TFighter FFighter1;
     TFighter FFighter2;
+    TMinimalText FText;
     double FNearPlane = 0;
     bool FPictureSaved = false;
 };
@@ -456,6 +459,10 @@ void TMinimalWindow::Prepare()
     FGround = LoadTexture("ground.jpg", GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
     FTown = CompileTown(QStringLiteral(STICKFIGHT_GAME_DIR "/Miniville.3ds"));
     PrepareFighters();
+    // The fight's screen font: Tahoma, 13 pixels high.
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(13);
+    FText.Prepare(font);
 
     const double focalLength = std::min(ViewWidth, ViewHeight) / (2 * std::tan(FieldOfViewDegrees * M_PI / 360));
     FNearPlane = focalLength * 2 * RenderDPI / (25.4 * std::max(ViewWidth, ViewHeight)) * NearPlaneBias;
@@ -597,10 +604,27 @@ void TMinimalWindow::Frame()
     DrawFighter(FFighter1);
     DrawFighter(FFighter2);
     DrawBlendedArena();
+    DrawDebugTexts(ms);
     if (!FOptions.Picture.empty() && !FPictureSaved && ms > WarmUpMs)
         SavePicture();
     FContext->swapBuffers(this);
     FFrameEnds.push_back(FClock.nsecsElapsed());
+}
+
+// What the fight writes at each tick: each fighter's position, frame and
+// state, fighter 2's in red at the left, fighter 1's in near black at the right.
+void TMinimalWindow::DrawDebugTexts(const double ms) const
+{
+    const int frame = static_cast<int>(std::fmod(std::floor(ms / FrameIntervalMs), FFighterMesh.FrameCount));
+    const auto text = [frame](const char* x, const char* label)
+    {
+        return QStringLiteral("Position X : %1\r\nPosition Y : -0.3\r\nCurrentFrame : %2\r\n%3 : Anime_Pause")
+            .arg(QLatin1String(x))
+            .arg(frame)
+            .arg(QLatin1String(label));
+    };
+    FText.Draw(text("-1", "baseAnimation2"), 50, 15, {1, 0, 0, 1}, ViewWidth, ViewHeight);
+    FText.Draw(text("1", "baseAnimation1"), 1150, 15, {0.05f, 0.05f, 0.05f, 1}, ViewWidth, ViewHeight);
 }
 
 void TMinimalWindow::SavePicture()

@@ -15,14 +15,14 @@ import sys
 RESULT = re.compile(r"^RESULT (\S+) (.*)$")
 
 
-def run(name, command, log_dir, timeout):
+def run(name, command, log_dir, timeout, environment=None):
     """The program's RESULT lines as a dictionary; its output goes to
-    LOG_DIR/name.log."""
+    LOG_DIR/name.log. `environment` adds to the caller's."""
     print(f"running {name} ...", flush=True)
     path = os.path.join(log_dir, name + ".log")
     with open(path, "w") as log:
         completed = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                                   timeout=timeout)
+                                   timeout=timeout, env={**os.environ, **(environment or {})})
         log.write(completed.stdout)
     if completed.returncode != 0:
         print(f"  {name} failed (status {completed.returncode}); see {path}", flush=True)
@@ -60,7 +60,7 @@ def pooled(runs):
         result["frame_ms_median"] = percentile(frames, 0.5)
     if ticks:
         result.update(tick_median_ms=percentile(ticks, 0.5), tick_p99_ms=percentile(ticks, 0.99),
-                      tick_max_ms=max(ticks), ticks=len(ticks))
+                      tick_mean_ms=sum(ticks) / len(ticks), tick_max_ms=max(ticks), ticks=len(ticks))
     if cpu:
         result["cpu_ms_per_frame"] = sum(cpu) / len(cpu)
     return result
@@ -85,14 +85,16 @@ def number(results, key):
     return float(value) if value is not None else None
 
 
-def run_fight_pairs(bench, logs, pairs, rounds, seconds):
+def run_fight_pairs(bench, logs, pairs, rounds, seconds, environment=None, tag=""):
     """The fight window and the minimal program in turns, so that both see
     the same changes of the machine's load."""
     engine_runs, minimal_runs = [], []
     options = ["--rounds", str(rounds), "--round-seconds", str(seconds)]
     for pair in range(pairs):
-        engine, _ = run(f"fight_speed_{pair + 1}", [os.path.join(bench, "fight_speed_bench"), *options], logs, 300)
-        minimal, _ = run(f"minimal_fight_{pair + 1}", [os.path.join(bench, "minimal_fight_bench"), *options], logs, 300)
+        engine, _ = run(f"fight_speed{tag}_{pair + 1}", [os.path.join(bench, "fight_speed_bench"), *options], logs, 300,
+                        environment)
+        minimal, _ = run(f"minimal_fight{tag}_{pair + 1}", [os.path.join(bench, "minimal_fight_bench"), *options], logs,
+                         300, environment)
         engine_runs.append(engine)
         minimal_runs.append(minimal)
     return pooled(engine_runs), pooled(minimal_runs)
@@ -102,15 +104,14 @@ def yes_no(condition):
     return "yes" if condition else "NO"
 
 
-def frame_rate_rows(table, engine, minimal):
+def frame_rate_rows(table, engine, minimal, label="fight frame rate (frames/s)"):
     ours, peer = number(engine, "fps_median"), number(minimal, "fps_median")
     if ours is None or peer is None:
-        table.add("fight frame rate (frames/s)", "failed", "", "", "NO")
+        table.add(label, "failed", "", "", "NO")
         return
     ours_text = f"{ours:.1f} ({number(engine, 'fps_min'):.1f}-{number(engine, 'fps_max'):.1f})"
     peer_text = f"minimal {peer:.1f} ({number(minimal, 'fps_min'):.1f}-{number(minimal, 'fps_max'):.1f})"
-    table.add("fight frame rate (frames/s)", ours_text, peer_text + ", >= 90 %", f"{ours / peer:.2f}",
-              yes_no(ours >= 0.9 * peer))
+    table.add(label, ours_text, peer_text + ", >= 90 %", f"{ours / peer:.2f}", yes_no(ours >= 0.9 * peer))
     # The processor time a frame takes, which the other programs on a
     # shared machine do not change as much: the minimal one's over ours.
     ours_cpu, peer_cpu = number(engine, "cpu_ms_per_frame"), number(minimal, "cpu_ms_per_frame")
@@ -127,6 +128,8 @@ def tick_rows(table, engine):
         return
     table.add("fight tick period, median (ms)", f"{median:.2f}", "30 +- 1", f"{median / 30:.3f}",
               yes_no(abs(median - 30) <= 1))
+    table.add("fight tick period, mean (ms)", f"{number(engine, 'tick_mean_ms'):.2f}", "no target; the timer's own pace",
+              "", "")
     table.add("fight tick period, p99 (ms)", f"{p99:.2f}", f"<= 30 + one frame ({frame:.1f}) = {30 + frame:.1f}",
               f"{p99 / (30 + frame):.2f}", yes_no(p99 <= 30 + frame))
 
@@ -213,6 +216,12 @@ def main():
               f"each; {engine.get('ticks', 0)} tick periods")
         frame_rate_rows(table, engine, minimal)
         tick_rows(table, engine)
+        # The same with the renderer drawing on the calling thread alone: the
+        # cost of the engine itself, without its threads and the renderer's
+        # competing for the processors.
+        engine, minimal = run_fight_pairs(bench, logs, arguments.pairs, arguments.rounds, arguments.round_seconds,
+                                          {"LP_NUM_THREADS": "0"}, "_one_thread")
+        frame_rate_rows(table, engine, minimal, "fight frame rate, renderer on one thread (frames/s)")
     if only in (None, "load"):
         load, _ = run("fight_load", [os.path.join(bench, "fight_load_bench")], logs, 600)
         load_rows(table, load)

@@ -2,7 +2,7 @@
 # Builds the game and its speed measurements in build/ (the normal
 # RelWithDebInfo build: -O2 -g), starts an X server of its own, runs every
 # measurement one after the other on it and prints one table: measurement,
-# ours, peer or target, ratio, met. Takes about eight minutes on two cores.
+# ours, peer or target, ratio, met. Takes about ten minutes on two cores.
 #
 #   scripts/bench.sh [--runs N]   N fresh starts of the program (default 5)
 #
