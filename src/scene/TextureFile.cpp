@@ -138,11 +138,42 @@ TClaimedSize ClaimedSize(const QByteArray& head)
     return {};
 }
 
+// The bytes of pixel data an uncompressed BMP needs for the size its header
+// claims, the last row's padding excused (some writers leave it out); -1 for
+// run-length encoded pictures and headers too short or too odd to tell.
+// Qt's decoder would allocate the whole picture first and fill what data
+// there is.
+qint64 BmpPixelDataNeeded(const QByteArray& head, const TClaimedSize& claimed)
+{
+    if (!head.startsWith("BM") || head.size() < 34 || claimed.Width <= 0 || claimed.Height <= 0)
+        return -1;
+    const bool oldestHeader = LittleEndian32(head, 14) == 12;
+    const qint64 bitsPerPixel = LittleEndian16(head, oldestHeader ? 24 : 28);
+    const qint64 compression = oldestHeader ? 0 : LittleEndian32(head, 30);
+    // Plain pixels, or plain pixels with channel masks.
+    if (compression != 0 && compression != 3 && compression != 6)
+        return -1;
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 &&
+        bitsPerPixel != 32)
+        return -1;
+    const qint64 rowBytes = (claimed.Width * bitsPerPixel + 31) / 32 * 4;
+    return rowBytes * (claimed.Height - 1) + (claimed.Width * bitsPerPixel + 7) / 8;
+}
+
 QImage ReadWithQt(QFile& file, const QString& fileName, const TJpegLimits& limits)
 {
-    const TClaimedSize claimed = ClaimedSize(file.peek(32));
+    const QByteArray head = file.peek(34);
+    const TClaimedSize claimed = ClaimedSize(head);
     if (claimed.Width > limits.MaxSide || claimed.Height > limits.MaxSide)
         Fail(fileName, TooLargeFailure(claimed.Width, claimed.Height, limits.MaxSide));
+    const qint64 pixelBytes = BmpPixelDataNeeded(head, claimed);
+    const qint64 dataOffset = head.size() >= 14 ? LittleEndian32(head, 10) : 0;
+    if (pixelBytes >= 0 && file.size() - dataOffset < pixelBytes)
+        Fail(fileName, QStringLiteral("is truncated: its %1 x %2 pixels need %3 bytes of pixel data, but %4 follow")
+                           .arg(claimed.Width)
+                           .arg(claimed.Height)
+                           .arg(pixelBytes)
+                           .arg(std::max<qint64>(0, file.size() - dataOffset)));
     // The limit is the process's; it catches a decoder that allocates more
     // than the size its header gave.
     const qint64 budgetMiB = (4LL * limits.MaxSide * limits.MaxSide >> 20) + 1;

@@ -292,6 +292,25 @@ TEST_F(TextureFileTest, RefusesHeadersClaimingMoreThan8192PixelsASideBeforeDecod
     }
 }
 
+// Qt's decoder would allocate the whole claimed picture and fill what data
+// there is; a cut uncompressed BMP is refused from its header instead.
+TEST_F(TextureFileTest, RefusesUncompressedBmpWithLessPixelDataThanItsSizeNeeds)
+{
+    Write(QStringLiteral("claims.bmp"), BmpClaiming(8192, 8192));
+    EXPECT_EQ(FailureOf(QStringLiteral("claims.bmp")),
+              "The texture file \"claims.bmp\" is truncated: its 8192 x 8192 pixels need 201326592 bytes of pixel "
+              "data, but 4 follow");
+
+    const QByteArray whole = Encoded(JpegFixtures::RedOverBlue(5, 3), "bmp");
+    // 5 pixels of 3 bytes, padded to 16 bytes a row.
+    Write(QStringLiteral("cut.bmp"), whole.left(whole.size() - 16));
+    EXPECT_THAT(FailureOf(QStringLiteral("cut.bmp")),
+                StartsWith("The texture file \"cut.bmp\" is truncated: its 5 x 3 pixels need 47 bytes"));
+    // Writers that leave out the last row's padding are read.
+    Write(QStringLiteral("unpadded.bmp"), whole.left(whole.size() - 1));
+    EXPECT_EQ(LoadTextureFile(QStringLiteral("unpadded.bmp")).size(), QSize(5, 3));
+}
+
 TEST_F(TextureFileTest, SurvivesRandomlyDamagedFiles)
 {
     const QImage picture = JpegFixtures::RedOverBlue(24, 16);
