@@ -160,6 +160,40 @@ qint64 BmpPixelDataNeeded(const QByteArray& head, const TClaimedSize& claimed)
     return rowBytes * (claimed.Height - 1) + (claimed.Width * bitsPerPixel + 7) / 8;
 }
 
+// The PNG decoder allocates what a chunk's header claims before reading its
+// data, up to the allocation limit, and does so again for each look at the
+// file: a damaged 150-byte file could take hundreds of megabytes. A chunk
+// claiming more bytes than the file holds after its header is refused first.
+void CheckPngChunkLengths(QFile& file, const QString& fileName)
+{
+    const qint64 size = file.size();
+    qint64 at = 8;
+    while (at + 8 <= size && file.seek(at))
+    {
+        const QByteArray header = file.read(8);
+        if (header.size() != 8)
+            break;
+        const qint64 length = BigEndian32(header, 0);
+        const qint64 remaining = size - at - 8;
+        if (length > remaining)
+        {
+            QString type = QString::fromLatin1(header.mid(4, 4));
+            for (QChar& c : type)
+                if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+                    c = QLatin1Char('?');
+            Fail(fileName, QStringLiteral("is truncated: its \"%1\" chunk at byte %2 claims %3 bytes, but %4 follow")
+                               .arg(type)
+                               .arg(at)
+                               .arg(length)
+                               .arg(remaining));
+        }
+        if (header.mid(4, 4) == "IEND")
+            break;
+        at += 12 + length;
+    }
+    file.seek(0);
+}
+
 QImage ReadWithQt(QFile& file, const QString& fileName, const TJpegLimits& limits)
 {
     const QByteArray head = file.peek(34);
@@ -174,6 +208,8 @@ QImage ReadWithQt(QFile& file, const QString& fileName, const TJpegLimits& limit
                            .arg(claimed.Height)
                            .arg(pixelBytes)
                            .arg(std::max<qint64>(0, file.size() - dataOffset)));
+    if (head.startsWith("\x89PNG"))
+        CheckPngChunkLengths(file, fileName);
     // The limit is the process's; it catches a decoder that allocates more
     // than the size its header gave.
     const qint64 budgetMiB = (4LL * limits.MaxSide * limits.MaxSide >> 20) + 1;

@@ -236,7 +236,7 @@ TEST_F(TextureFileTest, NamesTheFileInEveryFailure)
 
     const QByteArray png = Encoded(JpegFixtures::RedOverBlue(32, 32), "png");
     Write(QStringLiteral("cut.png"), png.left(png.size() / 2));
-    EXPECT_THAT(FailureOf(QStringLiteral("CUT.PNG")), StartsWith("The texture file \"CUT.PNG\" cannot be decoded: "));
+    EXPECT_THAT(FailureOf(QStringLiteral("CUT.PNG")), StartsWith("The texture file \"CUT.PNG\" is truncated: its "));
     const QByteArray jpeg = JpegFixtures::Flat(32, 32);
     Write(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() - 40));
     EXPECT_EQ(FailureOf(QStringLiteral("cut.jpg")),
@@ -309,6 +309,22 @@ TEST_F(TextureFileTest, RefusesUncompressedBmpWithLessPixelDataThanItsSizeNeeds)
     // Writers that leave out the last row's padding are read.
     Write(QStringLiteral("unpadded.bmp"), whole.left(whole.size() - 1));
     EXPECT_EQ(LoadTextureFile(QStringLiteral("unpadded.bmp")).size(), QSize(5, 3));
+}
+
+// A damaged chunk length would have the decoder allocate what it claims
+// before finding the file too short.
+TEST_F(TextureFileTest, RefusesPngChunkClaimingMoreThanTheFileHolds)
+{
+    QByteArray png = Encoded(JpegFixtures::RedOverBlue(8, 8), "png");
+    // The first chunk after the 8-byte signature is IHDR, 13 bytes long.
+    png[8] = '\x67';
+    Write(QStringLiteral("long.png"), png);
+    EXPECT_THAT(FailureOf(QStringLiteral("long.png")),
+                StartsWith("The texture file \"long.png\" is truncated: its \"IHDR\" chunk at byte 8 claims 1728053261 "
+                           "bytes, but "));
+    // Whole files, and bytes after the last chunk, are read as before.
+    Write(QStringLiteral("trailing.png"), Encoded(JpegFixtures::RedOverBlue(8, 8), "png") + QByteArray(3, 'x'));
+    EXPECT_EQ(LoadTextureFile(QStringLiteral("trailing.png")).size(), QSize(8, 8));
 }
 
 TEST_F(TextureFileTest, SurvivesRandomlyDamagedFiles)
