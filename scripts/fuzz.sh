@@ -35,6 +35,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 OUT="$ROOT/build-fuzz"
 SHARED="${STICKFIGHT_SHARED_DIR:-$ROOT/../shared}"
 FORMATS=(3ds smd md2 glsm picture layout)
+# Leaks inside system libraries are silenced as in the sanitized test build.
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$ROOT/tests/sanitize/lsan.supp:print_suppressions=0}"
 
 # Sets TARGET, SOURCES, PACKAGES, LIBS, SEED_DIRS, SEED_PATTERN, MAX_LEN and
 # EXTRA for a format.
