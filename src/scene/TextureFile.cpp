@@ -160,6 +160,21 @@ qint64 BmpPixelDataNeeded(const QByteArray& head, const TClaimedSize& claimed)
     return rowBytes * (claimed.Height - 1) + (claimed.Width * bitsPerPixel + 7) / 8;
 }
 
+void CheckBmpPixelData(const QFile& file, const QByteArray& head, const TClaimedSize& claimed, const QString& fileName)
+{
+    // Also -1 for a header too short to hold the pixel data's offset.
+    const qint64 needed = BmpPixelDataNeeded(head, claimed);
+    if (needed < 0)
+        return;
+    const qint64 following = std::max<qint64>(0, file.size() - LittleEndian32(head, 10));
+    if (following < needed)
+        Fail(fileName, QStringLiteral("is truncated: its %1 x %2 pixels need %3 bytes of pixel data, but %4 follow")
+                           .arg(claimed.Width)
+                           .arg(claimed.Height)
+                           .arg(needed)
+                           .arg(following));
+}
+
 // The PNG decoder allocates what a chunk's header claims before reading its
 // data, up to the allocation limit, and does so again for each look at the
 // file: a damaged 150-byte file could take hundreds of megabytes. A chunk
@@ -200,15 +215,9 @@ QImage ReadWithQt(QFile& file, const QString& fileName, const TJpegLimits& limit
     const TClaimedSize claimed = ClaimedSize(head);
     if (claimed.Width > limits.MaxSide || claimed.Height > limits.MaxSide)
         Fail(fileName, TooLargeFailure(claimed.Width, claimed.Height, limits.MaxSide));
-    const qint64 pixelBytes = BmpPixelDataNeeded(head, claimed);
-    const qint64 dataOffset = head.size() >= 14 ? LittleEndian32(head, 10) : 0;
-    if (pixelBytes >= 0 && file.size() - dataOffset < pixelBytes)
-        Fail(fileName, QStringLiteral("is truncated: its %1 x %2 pixels need %3 bytes of pixel data, but %4 follow")
-                           .arg(claimed.Width)
-                           .arg(claimed.Height)
-                           .arg(pixelBytes)
-                           .arg(std::max<qint64>(0, file.size() - dataOffset)));
-    if (head.startsWith("\x89PNG"))
+    if (head.startsWith("BM"))
+        CheckBmpPixelData(file, head, claimed, fileName);
+    else if (head.startsWith("\x89PNG"))
         CheckPngChunkLengths(file, fileName);
     // The limit is the process's; it catches a decoder that allocates more
     // than the size its header gave.
