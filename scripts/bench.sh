@@ -19,32 +19,11 @@ cmake --build "$BUILD" -j"$(nproc)" --target stickfight fight_speed_bench minima
   smd_load_bench menu_tick_bench
 mkdir -p "$LOGS"
 
-XVFB_PID=""
-stop_xvfb() {
-  if [ -n "$XVFB_PID" ]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-  fi
-}
-trap stop_xvfb EXIT INT TERM
-
 # Always a server of its own, never the caller's display: nothing else draws
 # or takes the pointer meanwhile.
-for number in $(seq 150 199); do
-  [ -e "/tmp/.X${number}-lock" ] && continue
-  Xvfb ":$number" -screen 0 1600x1000x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  XVFB_PID=$!
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${number}" ] && break
-    sleep 0.1
-  done
-  if kill -0 "$XVFB_PID" 2>/dev/null; then
-    export DISPLAY=":$number"
-    break
-  fi
-  XVFB_PID=""
-done
-[ -n "$XVFB_PID" ] || { echo "Could not start Xvfb" >&2; exit 1; }
+# shellcheck source=xvfb.sh
+source "$ROOT/scripts/xvfb.sh"
+start_own_xvfb 150 199
 
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
