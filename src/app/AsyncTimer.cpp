@@ -2,25 +2,28 @@
 
 #include "ClassRegistry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 namespace
 {
-std::int64_t Counter()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 constexpr std::int64_t CounterFrequency = 1'000'000'000;
+constexpr std::int64_t PollingStep = CounterFrequency / 1000;
 } // namespace
 
-TTimerThread::TTimerThread(TAsyncTimer& owner)
-    : FOwner(owner)
+TTimerClock TTimerClock::System()
 {
+    return {[]
+            {
+                return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
+            },
+            [](std::int64_t nanoseconds) { std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds)); }};
 }
+
+TTimerThread::TTimerThread(TAsyncTimer& owner) : FOwner(owner) {}
 
 TTimerThread::~TTimerThread()
 {
@@ -30,40 +33,40 @@ TTimerThread::~TTimerThread()
 void TTimerThread::Execute()
 {
     const auto oneInterval = [this] { return static_cast<std::int64_t>(FInterval) * CounterFrequency / 1000; };
-    std::int64_t seen = Counter();
-    std::int64_t deadline = seen + oneInterval();
+    std::int64_t deadline = FClock.Now() + oneInterval();
     while (!Terminated())
     {
-        if (!WaitForDeadline(deadline, seen))
+        if (!WaitForDeadline(deadline))
             return;
         Synchronize([this] { FOwner.Timer(); });
-        const std::int64_t now = Counter();
+        const std::int64_t now = FClock.Now();
+        // From the deadline, not from the moment it was seen: the thread's
+        // lateness in waking would otherwise add up, period after period.
         // Deadlines missed while the tick ran are dropped, not made up.
-        deadline = seen + oneInterval();
+        deadline += oneInterval();
         if (deadline <= now)
             deadline = now + oneInterval();
     }
 }
 
-// Polls the counter until the deadline; false when asked to terminate.
-bool TTimerThread::WaitForDeadline(std::int64_t deadline, std::int64_t& seen)
+// Polls the clock until the deadline; false when asked to terminate.
+bool TTimerThread::WaitForDeadline(std::int64_t deadline)
 {
     for (;;)
     {
         SuspensionPoint();
         if (Terminated())
             return false;
-        seen = Counter();
-        if (seen >= deadline)
+        const std::int64_t now = FClock.Now();
+        if (now >= deadline)
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Never past the deadline: a whole millisecond's sleep would make
+        // each period up to a millisecond long.
+        FClock.Sleep(std::min(deadline - now, PollingStep));
     }
 }
 
-TAsyncTimer::TAsyncTimer(QObject* AOwner)
-    : TComponent(AOwner), FTimerThread(std::make_unique<TTimerThread>(*this))
-{
-}
+TAsyncTimer::TAsyncTimer(QObject* AOwner) : TComponent(AOwner), FTimerThread(std::make_unique<TTimerThread>(*this)) {}
 
 TAsyncTimer::~TAsyncTimer()
 {

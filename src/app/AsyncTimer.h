@@ -6,12 +6,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TAsyncTimer;
 
+// What a timer's thread reads the time from and sleeps by, in nanoseconds:
+// the system's monotonic clock, or a clock a test drives.
+struct TTimerClock
+{
+    std::function<std::int64_t()> Now;
+    std::function<void(std::int64_t nanoseconds)> Sleep;
+
+    static TTimerClock System();
+};
+
 // The timer's clock: waits for each deadline on its own thread, polling a
-// monotonic counter with 1 ms sleeps, then hands the tick to the
+// monotonic counter with sleeps of at most 1 ms, then hands the tick to the
 // user-interface thread and waits until it has run.
 class TTimerThread : public TThread
 {
@@ -21,15 +32,18 @@ public:
 
     std::uint16_t Interval() const { return FInterval; }
     void SetInterval(std::uint16_t value) { FInterval = value; }
+    // Before the thread first runs.
+    void SetClock(TTimerClock clock) { FClock = std::move(clock); }
 
 protected:
     void Execute() override;
 
 private:
-    bool WaitForDeadline(std::int64_t deadline, std::int64_t& seen);
+    bool WaitForDeadline(std::int64_t deadline);
 
     TAsyncTimer& FOwner;
     std::atomic<std::uint16_t> FInterval{1000};
+    TTimerClock FClock = TTimerClock::System();
 };
 
 // A component that fires OnTimer every Interval milliseconds on the
@@ -60,6 +74,9 @@ public:
     void Timer();
 
     void Loaded() override;
+
+    // Before the timer is first enabled.
+    void SetClock(TTimerClock clock) { FTimerThread->SetClock(std::move(clock)); }
 
     // The failure that stopped the ticks, if a handler raised one.
     std::exception_ptr FatalException() const { return FTimerThread->FatalException(); }

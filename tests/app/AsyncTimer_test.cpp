@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -33,6 +34,24 @@ struct TTick
 {
     Clock::time_point Start;
     Clock::time_point End;
+};
+
+// Time that moves only when the timer's thread sleeps, each sleep ending a
+// fixed lateness after the time asked for, as on a busy system.
+class TLateWakingClock
+{
+public:
+    explicit TLateWakingClock(std::int64_t latenessNs) : FLateness(latenessNs) {}
+
+    TTimerClock Clock()
+    {
+        return {[this] { return FNow.load(); }, [this](std::int64_t nanoseconds) { FNow += nanoseconds + FLateness; }};
+    }
+    std::int64_t Now() const { return FNow; }
+
+private:
+    const std::int64_t FLateness;
+    std::atomic<std::int64_t> FNow{0};
 };
 } // namespace
 
@@ -104,6 +123,29 @@ TEST_F(AsyncTimerTest, TicksAtItsIntervalOnTheUserInterfaceThread)
     EXPECT_GE(Median(periods), 19.5);
     EXPECT_LE(Median(periods), 60.0);
     EXPECT_EQ(tickThread, QThread::currentThreadId());
+}
+
+TEST_F(AsyncTimerTest, TicksKeepTheirCadenceWhenTheThreadWakesLate)
+{
+    constexpr std::int64_t Interval = 30'000'000;
+    constexpr std::int64_t Lateness = 300'000;
+    TLateWakingClock clock(Lateness);
+    std::vector<std::int64_t> tickTimes;
+    auto timer = std::make_unique<TAsyncTimer>(nullptr);
+    timer->SetInterval(30);
+    timer->SetClock(clock.Clock());
+    timer->SetOnTimer([&](QObject*) { tickTimes.push_back(clock.Now()); });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(RunUntil([&] { return tickTimes.size() >= 20; }, 5000));
+    timer->SetEnabled(false);
+    // Tick k comes k intervals after the start plus one sleep's lateness: its
+    // last sleep ends at the deadline, not up to a polling step past it, and
+    // the lateness of one tick does not push back the next.
+    for (std::int64_t k = 1; k <= 20; ++k)
+    {
+        EXPECT_GE(tickTimes[k - 1], k * Interval) << "tick " << k;
+        EXPECT_LE(tickTimes[k - 1], k * Interval + Lateness) << "tick " << k;
+    }
 }
 
 TEST_F(AsyncTimerTest, SlowHandlerNeverOverlapsAndMissedDeadlinesAreDropped)
