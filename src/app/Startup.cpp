@@ -8,6 +8,7 @@
 #include "GLBitmapFont.h"
 #include "GLBaseMesh.h"
 #include "GLCube.h"
+#include "GLSceneBuffer.h"
 #include "GLLightSource.h"
 #include "GLMaterialLibrary.h"
 #include "SceneObjects.h"
@@ -41,6 +42,9 @@ void RegisterModules()
     RegisterCyGauge();
     RegisterAsyncTimer();
     RegisterCadencer();
+    // Ticks falling due while the renderer draws a frame run at once, not at
+    // the frame's end.
+    TGLSceneBuffer::SetWorkWhileFinishing(TThread::RunPendingCalls);
 }
 
 void PrepareSurfaceFormat()

@@ -12,7 +12,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 // Lives on the user-interface thread and runs the calls its thread hands over.
 // The worker wakes it through an event counter watched by the message loop,
@@ -54,6 +56,10 @@ private:
 
 namespace
 {
+// The threads alive, for RunPendingCalls; touched on the user-interface
+// thread only, where threads are made and destroyed.
+std::vector<TThread*> LiveThreads;
+
 // Niceness for each priority; raising above normal needs privileges and is
 // skipped silently where the system refuses it.
 int NiceValue(TThreadPriority priority)
@@ -77,11 +83,25 @@ TThread::TThread()
       FReceiver(std::make_unique<TCallReceiver>(*this))
 {
     FThread = std::thread([this] { Run(); });
+    LiveThreads.push_back(this);
 }
 
 TThread::~TThread()
 {
     EndAndWait();
+    std::erase(LiveThreads, this);
+}
+
+void TThread::RunPendingCalls()
+{
+    // A call never starts inside another one from here: the calls of one
+    // thread may rely on a call of another having returned (a window made by
+    // one timer's tick is ticked by its own timer only afterwards).
+    if (std::any_of(LiveThreads.begin(), LiveThreads.end(), [](const TThread* thread) { return thread->FRunningCall; }))
+        return;
+    // Indexed: a call may make or destroy threads.
+    for (size_t i = 0; i < LiveThreads.size(); ++i)
+        LiveThreads[i]->RunPendingCall();
 }
 
 void TThread::EndAndWait()

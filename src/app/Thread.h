@@ -66,6 +66,8 @@ public:
 
     // Runs a call the thread has handed over and that is still waiting.
     void RunPendingCall();
+    // The same for every thread; on the user-interface thread only.
+    static void RunPendingCalls();
 
     // Destroys a thread. From inside a call that thread handed over (a timer
     // destroyed by its own tick) it cannot wait for the thread, which waits

@@ -47,6 +47,25 @@ const TGLRenderContext::TLockArrays& TGLRenderContext::LockArrays()
     return FLockArrays;
 }
 
+const TGLRenderContext::TFences& TGLRenderContext::Fences()
+{
+    if (!FFencesResolved && IsCurrent())
+    {
+        FFencesResolved = true;
+        if (FContext->hasExtension(QByteArrayLiteral("GL_ARB_sync")))
+        {
+            FFences.FenceSync = reinterpret_cast<decltype(FFences.FenceSync)>(FContext->getProcAddress("glFenceSync"));
+            FFences.ClientWaitSync =
+                reinterpret_cast<decltype(FFences.ClientWaitSync)>(FContext->getProcAddress("glClientWaitSync"));
+            FFences.DeleteSync =
+                reinterpret_cast<decltype(FFences.DeleteSync)>(FContext->getProcAddress("glDeleteSync"));
+            if (!FFences.Available())
+                FFences = {};
+        }
+    }
+    return FFences;
+}
+
 bool TGLRenderContext::IsCurrent() const
 {
     return FContext != nullptr && QOpenGLContext::currentContext() == FContext;

@@ -47,6 +47,17 @@ public:
     };
     const TLockArrays& LockArrays();
 
+    // The fence entry points, or nullptr when the context lacks them; looked
+    // up once, with the context current.
+    struct TFences
+    {
+        PFNGLFENCESYNCPROC FenceSync = nullptr;
+        PFNGLCLIENTWAITSYNCPROC ClientWaitSync = nullptr;
+        PFNGLDELETESYNCPROC DeleteSync = nullptr;
+        bool Available() const { return FenceSync != nullptr && ClientWaitSync != nullptr && DeleteSync != nullptr; }
+    };
+    const TFences& Fences();
+
 private:
     TGLRenderContext(QOpenGLContext* context, std::uint64_t id);
 
@@ -56,6 +67,8 @@ private:
     std::vector<GLuint> FPendingLists;
     TLockArrays FLockArrays;
     bool FLockArraysResolved = false;
+    TFences FFences;
+    bool FFencesResolved = false;
 };
 
 // The names one resource (a texture, a display list) has in each rendering

@@ -26,6 +26,12 @@ std::int64_t Counter()
 
 constexpr double CounterFrequency = 1e9;
 
+// How long the frame's end is waited for between two looks at other work:
+// the lateness of a tick that falls due meanwhile.
+constexpr GLuint64 FinishWaitStepNs = 1'000'000;
+
+void (*WorkWhileFinishing)() = nullptr;
+
 void DrainOpenGLErrors()
 {
     for (int i = 0; i < MaxPendingErrors && glGetError() != GL_NO_ERROR; ++i)
@@ -305,7 +311,10 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
         RenderPass(dsRendering, baseObject);
         CheckOpenGLError();
         if (!(FContextOptions & roNoSwapBuffers))
+        {
+            FinishFrameDoingOtherWork();
             FContext->swapBuffers(FSurface);
+        }
         ++FFrameCount;
         const std::int64_t t1 = Counter();
         FLastFrameTime = static_cast<float>((t1 - t0) / CounterFrequency);
@@ -315,6 +324,37 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
     }
     if (AfterRender)
         AfterRender(this);
+}
+
+void TGLSceneBuffer::SetWorkWhileFinishing(void (*work)())
+{
+    WorkWhileFinishing = work;
+}
+
+// The swap would block until the renderer has drawn the whole frame; the
+// other work waiting meanwhile (a tick) would wait for the frame's end.
+void TGLSceneBuffer::FinishFrameDoingOtherWork()
+{
+    if (WorkWhileFinishing == nullptr)
+        return;
+    const TGLRenderContext::TFences& fences = FRenderContext->Fences();
+    if (!fences.Available())
+        return;
+    // Hands the frame to the renderer now, before any other work.
+    glFlush();
+    const GLsync frameDrawn = fences.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (frameDrawn == nullptr)
+        return;
+    GLenum waited = GL_TIMEOUT_EXPIRED;
+    while (waited == GL_TIMEOUT_EXPIRED)
+    {
+        WorkWhileFinishing();
+        // The work may have drawn in another context.
+        if (QOpenGLContext::currentContext() != FContext.get() && !FContext->makeCurrent(FSurface))
+            return;
+        waited = fences.ClientWaitSync(frameDrawn, GL_SYNC_FLUSH_COMMANDS_BIT, FinishWaitStepNs);
+    }
+    fences.DeleteSync(frameDrawn);
 }
 
 void TGLSceneBuffer::ResetFrameRate()

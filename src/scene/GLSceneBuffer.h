@@ -163,6 +163,10 @@ public:
 
     // Draws one frame; `baseObject` (or the whole scene) is drawn.
     void Render(TGLBaseSceneObject* baseObject = nullptr);
+    // What the interface thread may do while the renderer finishes a frame it
+    // has been given, instead of blocking in the swap: the application runs
+    // the calls its threads hand over (timer ticks). Set once, at start.
+    static void SetWorkWhileFinishing(void (*work)());
     // Fills `list` with the objects drawn in the rectangle (the viewer's
     // pixels, as its mouse events give them; origin top-left).
     void PickObjectsInRect(const QRect& rect, TGLPickList& list, int expectedCount);
@@ -227,6 +231,7 @@ private:
     void FillRenderContextInfo(TDrawState drawState);
     void ReadHits(const std::vector<GLuint>& selection, int hits, TGLPickList& list);
     void CheckOpenGLError();
+    void FinishFrameDoingOtherWork();
     int ScaledRenderDPI() const;
     void RegisterWithScene();
     void UnregisterFromScene();

@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -26,6 +29,34 @@ protected:
         Synchronize([this] { FRanOn = std::this_thread::get_id(); });
     }
 };
+
+// Hands over the call it was given.
+class TCallingThread : public TThread
+{
+public:
+    explicit TCallingThread(std::function<void()> call) : FCall(std::move(call)) {}
+    ~TCallingThread() override { EndAndWait(); }
+
+    std::atomic<bool> FHandedOver{false};
+
+protected:
+    void Execute() override
+    {
+        FHandedOver = true;
+        Synchronize(FCall);
+    }
+
+private:
+    const std::function<void()> FCall;
+};
+
+void WaitUntilHandedOver(const TCallingThread& thread)
+{
+    while (!thread.FHandedOver)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The call is handed over right after the flag is set.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
 } // namespace
 
 TEST(Thread, WithoutAnApplicationHandedOverCallsRunOnTheCreatingThread)
@@ -41,4 +72,30 @@ TEST(Thread, WithoutAnApplicationHandedOverCallsRunOnTheCreatingThread)
     thread.WaitFor();
     EXPECT_EQ(thread.FRanOn, std::this_thread::get_id());
     EXPECT_TRUE(thread.Finished());
+}
+
+TEST(Thread, PendingCallsOfEveryThreadRunFromOnePlaceButNeverInsideAnotherCall)
+{
+    std::vector<std::string> order;
+    TCallingThread first(
+        [&order]
+        {
+            order.push_back("first begins");
+            // The second call is waiting meanwhile: started here, it would
+            // run inside this one.
+            TThread::RunPendingCalls();
+            order.push_back("first ends");
+        });
+    TCallingThread second([&order] { order.push_back("second"); });
+    first.Resume();
+    second.Resume();
+    WaitUntilHandedOver(first);
+    WaitUntilHandedOver(second);
+
+    TThread::RunPendingCalls();
+    EXPECT_EQ(order, (std::vector<std::string>{"first begins", "first ends", "second"}));
+    first.WaitFor();
+    second.WaitFor();
+    EXPECT_TRUE(first.Finished());
+    EXPECT_TRUE(second.Finished());
 }

@@ -4,6 +4,7 @@
 #include "GLMaterialLibrary.h"
 #include "GLSceneViewer.h"
 #include "LayoutReader.h"
+#include "ScopeGuard.h"
 
 #include "AssertionMessage.h"
 
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QWindow>
 
@@ -240,6 +242,50 @@ TEST_F(GLSceneBufferTest, FrameRateReadsZeroAfterAResetUntilAFrameIsDrawn)
     EXPECT_GT(FViewer.GetFrameRate(), 0.0f);
     // One frame: the rate is the inverse of its own duration.
     EXPECT_NEAR(FViewer.GetFrameRate() * FBuffer->LastFrameTime(), 1.0f, 0.05f);
+}
+
+// Work another context does, as a window made by a timer's tick would, and
+// what it saw of the frame it ran in.
+struct TWorkInAnotherContext
+{
+    static inline TGLSceneBuffer* Buffer = nullptr;
+    static inline QOpenGLContext* Context = nullptr;
+    static inline QOffscreenSurface* Surface = nullptr;
+    static inline int Runs = 0;
+    static inline int RunsInsideAFrame = 0;
+
+    static void Run()
+    {
+        ++Runs;
+        if (Buffer->Rendering())
+            ++RunsInsideAFrame;
+        Context->makeCurrent(Surface);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
+
+TEST_F(GLSceneBufferTest, WorkWaitingWhileTheRendererFinishesAFrameRunsBeforeItsSwap)
+{
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    ASSERT_TRUE(context.create());
+    TWorkInAnotherContext::Buffer = FBuffer;
+    TWorkInAnotherContext::Context = &context;
+    TWorkInAnotherContext::Surface = &surface;
+    TWorkInAnotherContext::Runs = TWorkInAnotherContext::RunsInsideAFrame = 0;
+    TGLSceneBuffer::SetWorkWhileFinishing(TWorkInAnotherContext::Run);
+    const TScopeExit noMoreWork([] { TGLSceneBuffer::SetWorkWhileFinishing(nullptr); });
+    FBuffer->SetContextOptions(TGLContextOptions(roDoubleBuffer) | roRenderToWindow);
+    AddQuad(0, 0, 255, 0, 0);
+
+    FBuffer->Render();
+    FBuffer->Render();
+    EXPECT_GE(TWorkInAnotherContext::Runs, 2);
+    EXPECT_EQ(TWorkInAnotherContext::RunsInsideAFrame, TWorkInAnotherContext::Runs);
+    EXPECT_EQ(FBuffer->FrameCount(), 2);
+    // The frame ended in its own context, whatever the work made current.
+    EXPECT_EQ(QOpenGLContext::currentContext(), FBuffer->RenderingContext());
 }
 
 TEST_F(GLSceneBufferTest, OpenGLErrorOfAFrameIsRaisedWithItsText)
