@@ -221,6 +221,10 @@ void TGLSkyBox::DrawObject(TRenderContextInfo& info, bool renderSelf, bool rende
             ApplyStyle();
             DrawFaces(info);
             DrawClouds(info);
+            // The faces cover the whole view. Handed to the renderer now, they
+            // are filled on its other threads while the rest of the scene is
+            // prepared, instead of after it.
+            glFlush();
         }
         glDepthMask(GL_TRUE);
         if (lighting)

@@ -185,6 +185,11 @@ QSize UploadRGBAImage(const TRGBAImage& image, GLint internalFormat, bool withMi
                      pixels);
     else if (VersionAtLeast(1, 4) || HasExtension("GL_SGIS_generate_mipmap"))
     {
+        // The renderer draws the smaller levels into the texture. A software
+        // renderer doing so while earlier drawing is still in flight keeps the
+        // texture listed as a drawing target long after, and then makes every
+        // later use of it wait until all drawing is done: let it finish first.
+        glFinish();
         glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
         glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      pixels);
