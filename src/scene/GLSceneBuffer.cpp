@@ -349,7 +349,8 @@ void TGLSceneBuffer::FinishFrameDoingOtherWork()
     while (waited == GL_TIMEOUT_EXPIRED)
     {
         WorkWhileFinishing();
-        // The work may have drawn in another context.
+        // The work may have drawn in another context. Should this one be
+        // lost, its fence goes with it.
         if (QOpenGLContext::currentContext() != FContext.get() && !FContext->makeCurrent(FSurface))
             return;
         waited = fences.ClientWaitSync(frameDrawn, GL_SYNC_FLUSH_COMMANDS_BIT, FinishWaitStepNs);

@@ -165,7 +165,9 @@ public:
     void Render(TGLBaseSceneObject* baseObject = nullptr);
     // What the interface thread may do while the renderer finishes a frame it
     // has been given, instead of blocking in the swap: the application runs
-    // the calls its threads hand over (timer ticks). Set once, at start.
+    // the calls its threads hand over (timer ticks). Set once, at start. The
+    // work must not destroy the viewer drawing: windows are released with
+    // deferred deletion.
     static void SetWorkWhileFinishing(void (*work)());
     // Fills `list` with the objects drawn in the rectangle (the viewer's
     // pixels, as its mouse events give them; origin top-left).
