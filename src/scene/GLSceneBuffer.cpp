@@ -295,8 +295,6 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
     }
     {
         TRenderingScope scope(*this);
-        if (FFrameCount == 0)
-            FFirstCounter = t0;
         FRenderDPI = ScaledRenderDPI();
         DrainOpenGLErrors();
         SetupRenderingState();
@@ -315,6 +313,10 @@ void TGLSceneBuffer::Render(TGLBaseSceneObject* baseObject)
             FinishFrameDoingOtherWork();
             FContext->swapBuffers(FSurface);
         }
+        // Not before: a tick run while the frame was finished may have reset
+        // the count, and this frame is then the first one counted.
+        if (FFrameCount == 0)
+            FFirstCounter = t0;
         ++FFrameCount;
         const std::int64_t t1 = Counter();
         FLastFrameTime = static_cast<float>((t1 - t0) / CounterFrequency);

@@ -261,6 +261,8 @@ struct TWorkInAnotherContext
             ++RunsInsideAFrame;
         Context->makeCurrent(Surface);
         glClear(GL_COLOR_BUFFER_BIT);
+        // As the fight's tick does, writing the frame rate in its caption.
+        Buffer->ResetFrameRate();
     }
 };
 
@@ -283,9 +285,13 @@ TEST_F(GLSceneBufferTest, WorkWaitingWhileTheRendererFinishesAFrameRunsBeforeIts
     FBuffer->Render();
     EXPECT_GE(TWorkInAnotherContext::Runs, 2);
     EXPECT_EQ(TWorkInAnotherContext::RunsInsideAFrame, TWorkInAnotherContext::Runs);
-    EXPECT_EQ(FBuffer->FrameCount(), 2);
     // The frame ended in its own context, whatever the work made current.
     EXPECT_EQ(QOpenGLContext::currentContext(), FBuffer->RenderingContext());
+    // Counted from the reset the work made inside it, the frame is the first
+    // one: the rate is the inverse of its own duration, not a count over the
+    // time since the clock's origin.
+    EXPECT_EQ(FBuffer->FrameCount(), 1);
+    EXPECT_NEAR(FViewer.GetFrameRate() * FBuffer->LastFrameTime(), 1.0f, 0.05f);
 }
 
 TEST_F(GLSceneBufferTest, OpenGLErrorOfAFrameIsRaisedWithItsText)
