@@ -501,7 +501,8 @@ def prepare_environment(game, work_dir, log):
         log("normal build")
         return
     os.environ["ASAN_OPTIONS"] = (
-        f"detect_leaks=1:halt_on_error=1:print_stacktrace=1:verify_asan_link_order=0:quarantine_size_mb={QUARANTINE_MB}"
+        "detect_leaks=1:halt_on_error=1:print_stacktrace=1:verify_asan_link_order=0:intercept_tls_get_addr=0:"
+        f"quarantine_size_mb={QUARANTINE_MB}"
     )
     os.environ["UBSAN_OPTIONS"] = "halt_on_error=1:print_stacktrace=1"
     os.environ["LSAN_OPTIONS"] = f"suppressions={ROOT}/tests/sanitize/lsan.supp:print_suppressions=0"
