@@ -229,6 +229,12 @@ void TThread::Synchronize(const std::function<void()>& method)
         std::rethrow_exception(failure);
 }
 
+bool TThread::HasPendingCall()
+{
+    const std::lock_guard lock(FCallMutex);
+    return FPendingCall != nullptr;
+}
+
 void TThread::RunPendingCall()
 {
     const std::function<void()>* call = nullptr;

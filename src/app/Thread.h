@@ -66,6 +66,7 @@ public:
 
     // Runs a call the thread has handed over and that is still waiting.
     void RunPendingCall();
+    bool HasPendingCall();
     // The same for every thread; on the user-interface thread only.
     static void RunPendingCalls();
 

@@ -37,25 +37,17 @@ public:
     explicit TCallingThread(std::function<void()> call) : FCall(std::move(call)) {}
     ~TCallingThread() override { EndAndWait(); }
 
-    std::atomic<bool> FHandedOver{false};
-
 protected:
-    void Execute() override
-    {
-        FHandedOver = true;
-        Synchronize(FCall);
-    }
+    void Execute() override { Synchronize(FCall); }
 
 private:
     const std::function<void()> FCall;
 };
 
-void WaitUntilHandedOver(const TCallingThread& thread)
+void WaitUntilHandedOver(TCallingThread& thread)
 {
-    while (!thread.FHandedOver)
+    while (!thread.HasPendingCall())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    // The call is handed over right after the flag is set.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 } // namespace
 
